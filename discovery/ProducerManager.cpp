@@ -1,0 +1,1 @@
+#include "discovery/ProducerManager.h"

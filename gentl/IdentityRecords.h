@@ -1,0 +1,56 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "gentl/GenTL.h"
+
+// What the producer reports about its system (TLGetInfo).
+struct SystemInfo {
+    const void* hWrapper = nullptr;
+    std::string id;
+    std::string vendor;
+    std::string model;
+    std::string version;
+    std::string tlType;
+    std::string name;
+    std::string pathName;
+    std::string displayName;
+    int32_t charEncoding = 0;
+    uint32_t genTLVersionMajor = 0;
+    uint32_t genTLVersionMinor = 0;
+};
+
+// One interface (TLGetInterfaceInfo or IFGetInfo).
+struct InterfaceInfo {
+    TL_HANDLE hTL = nullptr;
+    std::string id;
+    std::string displayName;
+    std::string tlType;
+};
+
+// One device as the producer sees it (IFGetDeviceInfo or DevGetInfo).
+struct DeviceInfo {
+    IF_HANDLE hIface = nullptr;
+    std::string id;
+    std::string vendor;
+    std::string model;
+    std::string displayName;
+    std::string tlType;
+    int32_t accessStatus = 0;
+    std::string userDefinedName;
+    std::string serialNumber;
+    std::string version;
+    uint64_t timestampFrequency = 0;
+};
+
+// A camera's identity, read from its own bootstrap registers.
+struct RemoteDeviceInfo {
+    DEV_HANDLE hDevice = nullptr;
+    std::string model;            // 0x2020, 32 bytes
+    std::string manufacturerInfo; // 0x2040, 48 bytes
+    std::string serialNumber;     // 0x20B0, 16 bytes
+};
+
+// Text of a producer buffer or a register: the bytes up to the first zero, never more than
+// the width.
+std::string BoundedText(const char* buffer, size_t width);

@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+
+namespace platform {
+struct LibraryLoadFailure {
+    int code = 0;       // GetLastError() on Windows, errno at the failure elsewhere (0 when unset)
+    std::string reason; // the platform's own words for the failure, for the console
+};
+
+// Loads the library at this path (on Linux always by a path with a slash, so the dynamic
+// loader never searches elsewhere). Returns null and fills failure when it cannot be loaded.
+void* LoadDynamicLibrary(const std::string& path, LibraryLoadFailure& failure);
+// Address of an exported symbol, or null when the library does not export it.
+void* ResolveSymbol(void* library, const char* name);
+void FreeDynamicLibrary(void* library);
+} // namespace platform

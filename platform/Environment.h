@@ -1,0 +1,8 @@
+#pragma once
+#include <string>
+
+namespace platform {
+// Reads an environment variable. Returns false when it is not defined; a variable that is
+// defined but empty gives true and an empty value.
+bool ReadEnvironment(const char* name, std::string& value);
+} // namespace platform
