@@ -1,0 +1,64 @@
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+// Runs the built tool as a separate process against the simulated producer, in a scratch
+// working directory, and collects everything it left behind.
+namespace e2e {
+
+// Absolute, in the platform's own spelling (a drive path under wine).
+std::string NativePath(const std::string& path);
+std::string ToolPath();       // the built cxp-fwupdate
+std::string SimPath();        // the built cxp-sim.cti
+std::string SimDirectory();   // the folder that holds it (and nothing else of ours)
+std::string LackingSimDirectory(); // the folder of cxp-sim-lacking.cti (no DevClose export)
+
+std::string ReadFile(const std::string& path);   // whole file, "" when missing
+void WriteFile(const std::string& path, const std::string& content);
+std::vector<std::string> SplitLines(const std::string& text); // at "\n", no empty last line
+
+// A fresh, empty directory for one test, under the build tree; removed and re-made on creation.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& name);
+    const std::string& Path() const { return path; }
+    std::string File(const std::string& name) const; // Path() + separator + name
+    void Write(const std::string& name, const std::string& content) const;
+    std::string MakeSubdir(const std::string& name) const; // returns its path
+
+private:
+    std::string path;
+};
+
+struct ToolRun {
+    std::string input;                        // standard input, then closed
+    std::string workingDirectory;             // where the tool runs (firmware files live here)
+    bool genTLPathSet = true;                 // false: GENICAM_GENTL64_PATH removed
+    std::string genTLPath;                    // default (empty and set): SimDirectory()
+    std::string simConfig;                    // text of a simulator configuration, or ""
+    std::map<std::string, std::string> env;   // anything else
+    unsigned timeoutSeconds = 120;
+};
+
+struct ToolResult {
+    std::string console;   // standard output
+    std::string errors;    // standard error
+    std::string trace;     // the CXP_FWUPDATE_TRACE file
+    std::vector<std::string> traceLines;
+    int status = -1000;    // exit status as the parent sees it
+    bool timedOut = false;
+    std::string recordDir; // CXP_SIM_RECORD_DIR of this run
+    std::string traffic;   // recordDir/traffic.log
+    std::vector<std::string> trafficLines;
+    std::string Record(const std::string& name) const; // a file of recordDir
+};
+
+// Runs the tool in run.workingDirectory with CXP_FWUPDATE_TRACE and CXP_SIM_RECORD_DIR pointing
+// into a "run" folder beside it (emptied first), CXP_SIM_CONFIG at a file holding run.simConfig
+// when that is not empty.
+ToolResult RunTool(const ToolRun& run);
+
+// The status a parent sees for main returning `code` (255 for -1 on POSIX).
+int StatusFor(int code);
+} // namespace e2e
