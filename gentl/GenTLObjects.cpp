@@ -1,0 +1,229 @@
+#include "gentl/GenTLObjects.h"
+
+#include <cstring>
+#include <string>
+
+#include "gentl/DebugTrace.h"
+
+namespace {
+constexpr uint64_t kInterfaceListTimeoutMs = 1000;
+constexpr uint64_t kDeviceListTimeoutMs = 3000;
+
+constexpr uint64_t kModelRegister = 0x2020;
+constexpr size_t kModelWidth = 32;
+constexpr uint64_t kManufacturerInfoRegister = 0x2040;
+constexpr size_t kManufacturerInfoWidth = 48;
+constexpr uint64_t kSerialNumberRegister = 0x20B0;
+constexpr size_t kSerialNumberWidth = 16;
+
+// One information command into a text field: a fresh zeroed buffer of the capacity, whatever
+// the producer wrote is kept (a failed command usually leaves it empty).
+template <size_t Capacity, typename Ask> GC_ERROR AskText(std::string& field, Ask ask) {
+    char buffer[Capacity] = {};
+    size_t size = Capacity;
+    INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+    GC_ERROR status = ask(&type, buffer, &size);
+    field = BoundedText(buffer, Capacity);
+    return status;
+}
+
+// A numeric command: the buffer starts at zero, so a failed command leaves 0.
+template <typename Number, typename Ask> GC_ERROR AskNumber(Number& field, Ask ask) {
+    unsigned char buffer[sizeof(Number)] = {};
+    size_t size = sizeof(Number);
+    INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+    GC_ERROR status = ask(&type, buffer, &size);
+    std::memcpy(&field, buffer, sizeof(Number));
+    return status;
+}
+
+// The device commands in the record's field order (display name before transport type).
+template <size_t Capacity, typename Ask> GC_ERROR AskDeviceInfo(DeviceInfo& info, Ask ask) {
+    auto command = [&ask](DEVICE_INFO_CMD cmd) {
+        return [&ask, cmd](INFO_DATATYPE* type, void* buffer, size_t* size) {
+            return ask(cmd, type, buffer, size);
+        };
+    };
+    AskText<Capacity>(info.id, command(DEVICE_INFO_ID));
+    AskText<Capacity>(info.vendor, command(DEVICE_INFO_VENDOR));
+    AskText<Capacity>(info.model, command(DEVICE_INFO_MODEL));
+    AskText<Capacity>(info.displayName, command(DEVICE_INFO_DISPLAYNAME));
+    AskText<Capacity>(info.tlType, command(DEVICE_INFO_TLTYPE));
+    AskNumber(info.accessStatus, command(DEVICE_INFO_ACCESS_STATUS));
+    AskText<Capacity>(info.userDefinedName, command(DEVICE_INFO_USER_DEFINED_NAME));
+    AskText<Capacity>(info.serialNumber, command(DEVICE_INFO_SERIAL_NUMBER));
+    AskText<Capacity>(info.version, command(DEVICE_INFO_VERSION));
+    return AskNumber(info.timestampFrequency, command(DEVICE_INFO_TIMESTAMP_FREQUENCY));
+}
+
+template <size_t Width>
+void ReadRegisterText(TQGenTLWrapper* wrapper, PORT_HANDLE port, uint64_t address,
+                      std::string& field) {
+    char buffer[Width] = {};
+    size_t size = Width;
+    GC_ERROR status = wrapper->GCReadPort(port, address, buffer, &size);
+    // Bytes from a failed read are not the camera's answer.
+    field = status == GC_ERR_SUCCESS ? BoundedText(buffer, Width) : std::string();
+}
+} // namespace
+
+int32_t TQSystem::EnumInterfaces(uint32_t& count) {
+    count = 0;
+    bool8_t changed = 0;
+    GC_ERROR status = wrapper->TLUpdateInterfaceList(hTL, &changed, kInterfaceListTimeoutMs);
+    if (status != GC_ERR_SUCCESS) {
+        DebugTrace(":%s TLUpdateInterfaceList failed!:%d", "TQSystem::EnumInterfaces", status);
+        return status;
+    }
+    status = wrapper->TLGetNumInterfaces(hTL, &count);
+    if (status != GC_ERR_SUCCESS) {
+        DebugTrace(":%s TLGetNumInterfaces failed!:%d", "TQSystem::EnumInterfaces", status);
+        count = 0; // a failed count may have left anything there
+        return status;
+    }
+    numInterfaces = count;
+    return status;
+}
+
+int32_t TQSystem::QuerySystemInfo(SystemInfo& info) {
+    info.hWrapper = wrapper;
+    auto command = [this](TL_INFO_CMD cmd) {
+        return [this, cmd](INFO_DATATYPE* type, void* buffer, size_t* size) {
+            return wrapper->TLGetInfo(hTL, cmd, type, buffer, size);
+        };
+    };
+    AskText<256>(info.id, command(TL_INFO_ID));
+    AskText<256>(info.vendor, command(TL_INFO_VENDOR));
+    AskText<256>(info.model, command(TL_INFO_MODEL));
+    AskText<256>(info.version, command(TL_INFO_VERSION));
+    AskText<256>(info.tlType, command(TL_INFO_TLTYPE));
+    AskText<256>(info.name, command(TL_INFO_NAME));
+    AskText<256>(info.pathName, command(TL_INFO_PATHNAME));
+    AskText<256>(info.displayName, command(TL_INFO_DISPLAYNAME));
+    AskNumber(info.charEncoding, command(TL_INFO_CHAR_ENCODING));
+    AskNumber(info.genTLVersionMajor, command(TL_INFO_GENTL_VER_MAJOR));
+    return AskNumber(info.genTLVersionMinor, command(TL_INFO_GENTL_VER_MINOR));
+}
+
+int32_t TQSystem::GetInterfacesInfo(std::vector<InterfaceInfo>& infos) {
+    constexpr size_t kCapacity = 256;
+    GC_ERROR status = GC_ERR_SUCCESS;
+    for (uint32_t index = 0; index < numInterfaces; ++index) {
+        char idBuffer[kCapacity] = {};
+        size_t idSize = kCapacity;
+        status = wrapper->TLGetInterfaceID(hTL, index, idBuffer, &idSize);
+        if (status != GC_ERR_SUCCESS) {
+            DebugTrace(":%s TLGetInterfaceID failed!:%d", "TQSystem::GetInterfacesInfo", status);
+            return -1;
+        }
+        const std::string identifier = BoundedText(idBuffer, kCapacity);
+        auto command = [this, &identifier](INTERFACE_INFO_CMD cmd) {
+            return [this, &identifier, cmd](INFO_DATATYPE* type, void* buffer, size_t* size) {
+                return wrapper->TLGetInterfaceInfo(hTL, identifier.c_str(), cmd, type, buffer,
+                                                   size);
+            };
+        };
+        InterfaceInfo info;
+        info.hTL = hTL;
+        AskText<kCapacity>(info.id, command(INTERFACE_INFO_ID));
+        AskText<kCapacity>(info.displayName, command(INTERFACE_INFO_DISPLAYNAME));
+        status = AskText<kCapacity>(info.tlType, command(INTERFACE_INFO_TLTYPE));
+
+        bool known = false;
+        for (const InterfaceInfo& listed : infos) {
+            if (listed.id == info.id) {
+                known = true;
+                break;
+            }
+        }
+        if (known) {
+            DebugTrace("Interface Existed");
+        } else {
+            infos.push_back(std::move(info));
+        }
+    }
+    return status;
+}
+
+int32_t TQInterface::EnumDevices(uint32_t& count) {
+    count = 0;
+    bool8_t changed = 0;
+    GC_ERROR status = wrapper->IFUpdateDeviceList(hIface, &changed, kDeviceListTimeoutMs);
+    if (status != GC_ERR_SUCCESS) {
+        DebugTrace(":%s IFUpdateDeviceList failed!:%d", "TQInterface::EnumDevices", status);
+        return status;
+    }
+    status = wrapper->IFGetNumDevices(hIface, &count);
+    if (status != GC_ERR_SUCCESS) {
+        DebugTrace(":%s IFGetNumDevices failed!:%d", "TQInterface::EnumDevices", status);
+        count = 0;
+        return status;
+    }
+    numDevices = count;
+    return status;
+}
+
+int32_t TQInterface::QueryInterfaceInfo(InterfaceInfo& info) {
+    constexpr size_t kCapacity = 128;
+    auto command = [this](INTERFACE_INFO_CMD cmd) {
+        return [this, cmd](INFO_DATATYPE* type, void* buffer, size_t* size) {
+            return wrapper->IFGetInfo(hIface, cmd, type, buffer, size);
+        };
+    };
+    AskText<kCapacity>(info.id, command(INTERFACE_INFO_ID));
+    AskText<kCapacity>(info.displayName, command(INTERFACE_INFO_DISPLAYNAME));
+    return AskText<kCapacity>(info.tlType, command(INTERFACE_INFO_TLTYPE));
+}
+
+int32_t TQInterface::GetDevicesInfo(std::vector<DeviceInfo>& infos) {
+    constexpr size_t kCapacity = 128;
+    GC_ERROR status = GC_ERR_SUCCESS;
+    for (uint32_t index = 0; index < numDevices; ++index) {
+        char idBuffer[kCapacity] = {};
+        size_t idSize = kCapacity;
+        status = wrapper->IFGetDeviceID(hIface, index, idBuffer, &idSize);
+        if (status != GC_ERR_SUCCESS) {
+            DebugTrace(":%s IFGetDeviceID Failed!:%d", "TQInterface::GetDevicesInfo", status);
+            return -1;
+        }
+        const std::string identifier = BoundedText(idBuffer, kCapacity);
+        DeviceInfo info;
+        info.hIface = hIface;
+        status = AskDeviceInfo<kCapacity>(info, [this, &identifier](DEVICE_INFO_CMD cmd,
+                                                                    INFO_DATATYPE* type,
+                                                                    void* buffer, size_t* size) {
+            return wrapper->IFGetDeviceInfo(hIface, identifier.c_str(), cmd, type, buffer, size);
+        });
+
+        bool known = false;
+        for (const DeviceInfo& listed : infos) {
+            if (listed.id == info.id) {
+                known = true;
+                break;
+            }
+        }
+        if (known) {
+            DebugTrace("DEV Existed");
+        } else {
+            infos.push_back(std::move(info));
+        }
+    }
+    return status;
+}
+
+int32_t TQDevice::QueryDeviceInfo(DeviceInfo& info) {
+    info.hIface = hIface;
+    return AskDeviceInfo<256>(
+        info, [this](DEVICE_INFO_CMD cmd, INFO_DATATYPE* type, void* buffer, size_t* size) {
+            return wrapper->DevGetInfo(hDevice, cmd, type, buffer, size);
+        });
+}
+
+int32_t TQRemoteDevice::ReadRemoteDeviceInfo(RemoteDeviceInfo& info) {
+    info.hDevice = hDevice;
+    ReadRegisterText<kModelWidth>(wrapper, hPort, kModelRegister, info.model);
+    ReadRegisterText<kManufacturerInfoWidth>(wrapper, hPort, kManufacturerInfoRegister,
+                                             info.manufacturerInfo);
+    ReadRegisterText<kSerialNumberWidth>(wrapper, hPort, kSerialNumberRegister, info.serialNumber);
+    return 0;
+}
