@@ -30,7 +30,9 @@ void DebugTrace(const char* format, ...) {
     platform::EmitTrace(message);
 }
 
-void SetTraceObserver(TraceObserver observer) { Observer() = std::move(observer); }
+void SetTraceObserver(TraceObserver observer) {
+    Observer() = std::move(observer);
+}
 
 HandleHex::HandleHex(const void* handle)
     : HandleHex(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(handle))) {}
