@@ -15,11 +15,22 @@ const std::string kIface = "0000000000007200";
 const std::string kDevice = "0000000000007400";
 const std::string kPort = "0000000000008400";
 
+// Scratch arguments for the calls; the fake writes its answers here.
+struct Args {
+    char buffer[256] = {};
+    size_t size = 0;
+    INFO_DATATYPE type = 0;
+    uint32_t count = 0;
+    bool8_t changed = 0;
+    void* handle = nullptr;
+    size_t* Size(size_t capacity) { return &(size = capacity); }
+};
+
 struct CallCase {
     const char* function;
-    std::function<GC_ERROR(TQGenTLWrapper&)> call;
+    std::function<GC_ERROR(TQGenTLWrapper&, Args&)> call;
     std::string success;
-    std::string failure;
+    std::string failure; // "" stands for the success text with " Failed!" after the name
 };
 
 // One interface with one device, already opened, so every handle in the table is live.
@@ -32,157 +43,68 @@ void PrepareProducer() {
 
 std::vector<CallCase> Cases() {
     void* tl = fake::kSystemHandle;
-    void* iface = fake::InterfaceHandle(0);
-    void* device = fake::DeviceHandle(0);
+    void* ifc = fake::InterfaceHandle(0);
+    void* dev = fake::DeviceHandle(0);
     void* port = fake::PortHandle(0);
-    const std::string w = "TQGenTLWrapper::";
+    using W = TQGenTLWrapper;
+    const std::string hTL = "hTL:0x" + kTL, hIface = "hIface:0x" + kIface;
+    const std::string hDevice = "hDevice:0x" + kDevice, hPort = "hPort:0x" + kPort;
     return {
-        {"GCInitLib", [](TQGenTLWrapper& g) { return g.GCInitLib(); }, w + "GCInitLib Successful!",
-         w + "GCInitLib Failed!"},
-        {"GCCloseLib", [](TQGenTLWrapper& g) { return g.GCCloseLib(); },
-         w + "GCCloseLib Successful", w + "GCCloseLib Failed!"},
+        {"GCInitLib", [](W& g, Args&) { return g.GCInitLib(); }, "Successful!", "Failed!"},
+        {"GCCloseLib", [](W& g, Args&) { return g.GCCloseLib(); }, "Successful", "Failed!"},
         {"GCReadPort",
-         [port](TQGenTLWrapper& g) {
-             char buffer[32] = {};
-             size_t size = sizeof buffer;
-             return g.GCReadPort(port, 0x2020, buffer, &size);
-         },
-         w + "GCReadPort hPort:0x" + kPort + " Address:0x0000000000002020",
-         w + "GCReadPort Failed! hPort:0x" + kPort + " Address:0x0000000000002020"},
+         [=](W& g, Args& a) { return g.GCReadPort(port, 0x2020, a.buffer, a.Size(32)); },
+         hPort + " Address:0x0000000000002020", ""},
         {"GCWritePort",
-         [port](TQGenTLWrapper& g) {
-             const char data[4] = {1, 2, 3, 4};
-             size_t size = sizeof data;
-             return g.GCWritePort(port, 0x70000400, data, &size);
-         },
-         w + "GCWritePort hPort:0x" + kPort + " Address:0x70000400",
-         w + "GCWritePort Failed! hPort:0x" + kPort + " Address:0x70000400"},
-        {"TLOpen",
-         [](TQGenTLWrapper& g) {
-             TL_HANDLE h = nullptr;
-             return g.TLOpen(&h);
-         },
-         w + "TLOpen hTL:0x" + kTL, w + "TLOpen Failed!"},
-        {"TLClose", [tl](TQGenTLWrapper& g) { return g.TLClose(tl); }, w + "TLClose hTL:0x" + kTL,
-         w + "TLClose Failed! hTL:0x" + kTL},
+         [=](W& g, Args& a) { return g.GCWritePort(port, 0x70000400, a.buffer, a.Size(4)); },
+         hPort + " Address:0x70000400", ""},
+        {"TLOpen", [](W& g, Args& a) { return g.TLOpen(&a.handle); }, hTL, "Failed!"},
+        {"TLClose", [=](W& g, Args&) { return g.TLClose(tl); }, hTL, ""},
         {"TLGetInfo",
-         [tl](TQGenTLWrapper& g) {
-             char buffer[256] = {};
-             size_t size = sizeof buffer;
-             INFO_DATATYPE type = 0;
-             return g.TLGetInfo(tl, TL_INFO_VERSION, &type, buffer, &size);
-         },
-         w + "TLGetInfo hTL:0x" + kTL + " iInfoCmd:3",
-         w + "TLGetInfo Failed! hTL:0x" + kTL + " iInfoCmd:3"},
-        {"TLGetNumInterfaces",
-         [tl](TQGenTLWrapper& g) {
-             uint32_t n = 0;
-             return g.TLGetNumInterfaces(tl, &n);
-         },
-         w + "TLGetNumInterfaces hTL:0x" + kTL + " iNumIfaces:1",
-         w + "TLGetNumInterfaces Failed! hTL:0x" + kTL},
+         [=](W& g, Args& a) { return g.TLGetInfo(tl, 3, &a.type, a.buffer, a.Size(256)); },
+         hTL + " iInfoCmd:3", ""},
+        {"TLGetNumInterfaces", [=](W& g, Args& a) { return g.TLGetNumInterfaces(tl, &a.count); },
+         hTL + " iNumIfaces:1", "Failed! " + hTL},
         {"TLGetInterfaceID",
-         [tl](TQGenTLWrapper& g) {
-             char id[256] = {};
-             size_t size = sizeof id;
-             return g.TLGetInterfaceID(tl, 0, id, &size);
-         },
-         w + "TLGetInterfaceID hTL:0x" + kTL + " iIndex:0  sID:IF-A",
-         w + "TLGetInterfaceID Failed! hTL:0x" + kTL + " iIndex:0"},
+         [=](W& g, Args& a) { return g.TLGetInterfaceID(tl, 0, a.buffer, a.Size(256)); },
+         hTL + " iIndex:0  sID:IF-A", "Failed! " + hTL + " iIndex:0"},
         {"TLGetInterfaceInfo",
-         [tl](TQGenTLWrapper& g) {
-             char buffer[256] = {};
-             size_t size = sizeof buffer;
-             INFO_DATATYPE type = 0;
-             return g.TLGetInterfaceInfo(tl, "IF-A", INTERFACE_INFO_DISPLAYNAME, &type, buffer,
-                                         &size);
+         [=](W& g, Args& a) {
+             return g.TLGetInterfaceInfo(tl, "IF-A", 1, &a.type, a.buffer, a.Size(256));
          },
-         w + "TLGetInterfaceInfo hTL:0x" + kTL + " sID:IF-A iInfoCmd:1",
-         w + "TLGetInterfaceInfo Failed! hTL:0x" + kTL + " sID:IF-A iInfoCmd:1"},
-        {"TLOpenInterface",
-         [tl](TQGenTLWrapper& g) {
-             IF_HANDLE h = nullptr;
-             return g.TLOpenInterface(tl, "IF-A", &h);
-         },
-         w + "TLOpenInterface hTL:0x" + kTL + " sID:IF-A hIface:0x" + kIface,
-         w + "TLOpenInterface Failed! hTL:0x" + kTL + " sID:IF-A"},
+         hTL + " sID:IF-A iInfoCmd:1", ""},
+        {"TLOpenInterface", [=](W& g, Args& a) { return g.TLOpenInterface(tl, "IF-A", &a.handle); },
+         hTL + " sID:IF-A hIface:0x" + kIface, "Failed! " + hTL + " sID:IF-A"},
         {"TLUpdateInterfaceList",
-         [tl](TQGenTLWrapper& g) {
-             bool8_t changed = 0;
-             return g.TLUpdateInterfaceList(tl, &changed, 1000);
-         },
-         w + "TLUpdateInterfaceList hTL:0x" + kTL + " bChanged:1",
-         w + "TLUpdateInterfaceList Failed! hTL:0x" + kTL},
-        {"IFClose", [iface](TQGenTLWrapper& g) { return g.IFClose(iface); },
-         w + "IFClose hIface:0x" + kIface, w + "IFClose Failed! hIface:0x" + kIface},
+         [=](W& g, Args& a) { return g.TLUpdateInterfaceList(tl, &a.changed, 1000); },
+         hTL + " bChanged:1", "Failed! " + hTL},
+        {"IFClose", [=](W& g, Args&) { return g.IFClose(ifc); }, hIface, ""},
         {"IFGetInfo",
-         [iface](TQGenTLWrapper& g) {
-             char buffer[128] = {};
-             size_t size = sizeof buffer;
-             INFO_DATATYPE type = 0;
-             return g.IFGetInfo(iface, INTERFACE_INFO_TLTYPE, &type, buffer, &size);
-         },
-         w + "IFGetInfo hIface:0x" + kIface + " iInfoCmd:2",
-         w + "IFGetInfo Failed! hIface:0x" + kIface + " iInfoCmd:2"},
-        {"IFGetNumDevices",
-         [iface](TQGenTLWrapper& g) {
-             uint32_t n = 0;
-             return g.IFGetNumDevices(iface, &n);
-         },
-         w + "IFGetNumDevices hIface:0x" + kIface + " iNumDevices:1",
-         w + "IFGetNumDevices Failed! hIface:0x" + kIface + " "},
+         [=](W& g, Args& a) { return g.IFGetInfo(ifc, 2, &a.type, a.buffer, a.Size(128)); },
+         hIface + " iInfoCmd:2", ""},
+        {"IFGetNumDevices", [=](W& g, Args& a) { return g.IFGetNumDevices(ifc, &a.count); },
+         hIface + " iNumDevices:1", "Failed! " + hIface + " "},
         {"IFGetDeviceID",
-         [iface](TQGenTLWrapper& g) {
-             char id[128] = {};
-             size_t size = sizeof id;
-             return g.IFGetDeviceID(iface, 0, id, &size);
-         },
-         w + "IFGetDeviceID hIface:0x" + kIface + " iIndex:0 sIDeviceID:DEV-A",
-         w + "IFGetDeviceID Failed! hIface:0x" + kIface + " iIndex:0 sIDeviceID:"},
+         [=](W& g, Args& a) { return g.IFGetDeviceID(ifc, 0, a.buffer, a.Size(128)); },
+         hIface + " iIndex:0 sIDeviceID:DEV-A", "Failed! " + hIface + " iIndex:0 sIDeviceID:"},
         {"IFUpdateDeviceList",
-         [iface](TQGenTLWrapper& g) {
-             bool8_t changed = 0;
-             return g.IFUpdateDeviceList(iface, &changed, 3000);
-         },
-         w + "IFUpdateDeviceList hIface:0x" + kIface + " bChanged:1",
-         w + "IFUpdateDeviceList Failed! hIface:0x" + kIface},
+         [=](W& g, Args& a) { return g.IFUpdateDeviceList(ifc, &a.changed, 3000); },
+         hIface + " bChanged:1", "Failed! " + hIface},
         {"IFGetDeviceInfo",
-         [iface](TQGenTLWrapper& g) {
-             char buffer[128] = {};
-             size_t size = sizeof buffer;
-             INFO_DATATYPE type = 0;
-             return g.IFGetDeviceInfo(iface, "DEV-A", DEVICE_INFO_SERIAL_NUMBER, &type, buffer,
-                                      &size);
+         [=](W& g, Args& a) {
+             return g.IFGetDeviceInfo(ifc, "DEV-A", 7, &a.type, a.buffer, a.Size(128));
          },
-         w + "IFGetDeviceInfo hIface:0x" + kIface + " sDeviceID:DEV-A iInfoCmd:7",
-         w + "IFGetDeviceInfo Failed! hIface:0x" + kIface + " sDeviceID:DEV-A iInfoCmd:7"},
-        {"IFOpenDevice",
-         [iface](TQGenTLWrapper& g) {
-             DEV_HANDLE h = nullptr;
-             return g.IFOpenDevice(iface, "DEV-A", DEVICE_ACCESS_CONTROL, &h);
-         },
-         // The fake hands out the next device handle: one device is open already.
-         w + "IFOpenDevice hIface:0x" + kIface + " sDeviceID:DEV-A Flags:0x3 hDevice:0x" +
-             "0000000000007410",
-         w + "IFOpenDevice Failed! hIface:0x" + kIface + " sDeviceID:DEV-A Flags:0x3"},
-        {"DevGetPort",
-         [device](TQGenTLWrapper& g) {
-             PORT_HANDLE h = nullptr;
-             return g.DevGetPort(device, &h);
-         },
-         w + "DevGetPort hDevice:0x" + kDevice + " hRemoteDevice:0x" + kPort,
-         w + "DevGetPort Failed! hDevice:0x" + kDevice},
+         hIface + " sDeviceID:DEV-A iInfoCmd:7", ""},
+        // The fake hands out the next device handle: one device is open already.
+        {"IFOpenDevice", [=](W& g, Args& a) { return g.IFOpenDevice(ifc, "DEV-A", 3, &a.handle); },
+         hIface + " sDeviceID:DEV-A Flags:0x3 hDevice:0x0000000000007410",
+         "Failed! " + hIface + " sDeviceID:DEV-A Flags:0x3"},
+        {"DevGetPort", [=](W& g, Args& a) { return g.DevGetPort(dev, &a.handle); },
+         hDevice + " hRemoteDevice:0x" + kPort, "Failed! " + hDevice},
         {"DevGetInfo",
-         [device](TQGenTLWrapper& g) {
-             uint64_t frequency = 0;
-             size_t size = sizeof frequency;
-             INFO_DATATYPE type = 0;
-             return g.DevGetInfo(device, DEVICE_INFO_TIMESTAMP_FREQUENCY, &type, &frequency, &size);
-         },
-         w + "DevGetInfo hDevice:0x" + kDevice + " iInfoCmd:9",
-         w + "DevGetInfo Failed! hDevice:0x" + kDevice + " iInfoCmd:9"},
-        {"DevClose", [device](TQGenTLWrapper& g) { return g.DevClose(device); },
-         w + "DevClose hDevice:0x" + kDevice, w + "DevClose Failed! hDevice:0x" + kDevice},
+         [=](W& g, Args& a) { return g.DevGetInfo(dev, 9, &a.type, a.buffer, a.Size(8)); },
+         hDevice + " iInfoCmd:9", ""},
+        {"DevClose", [=](W& g, Args&) { return g.DevClose(dev); }, hDevice, ""},
     };
 }
 } // namespace
@@ -192,18 +114,22 @@ TEST(TQGenTLWrapper, EachLoggedCallLeavesItsOneSuccessOrFailureLine) {
     ASSERT_EQ(cases.size(), 22u);
     for (const CallCase& c : cases) {
         SCOPED_TRACE(c.function);
+        const std::string name = std::string("TQGenTLWrapper::") + c.function + " ";
+        const std::string failure = c.failure.empty() ? "Failed! " + c.success : c.failure;
         PrepareProducer();
         TQGenTLWrapper wrapper(fake::Symbols());
+        Args args;
         {
             fake::TraceCapture trace;
-            EXPECT_EQ(c.call(wrapper), GC_ERR_SUCCESS);
-            EXPECT_EQ(trace.lines, Lines{c.success});
+            EXPECT_EQ(c.call(wrapper, args), GC_ERR_SUCCESS);
+            EXPECT_EQ(trace.lines, Lines{name + c.success});
         }
         fake::State().faults[c.function] = {0, GC_ERR_IO};
+        Args fresh;
         {
             fake::TraceCapture trace;
-            EXPECT_EQ(c.call(wrapper), GC_ERR_IO); // the producer's code, unchanged
-            EXPECT_EQ(trace.lines, Lines{c.failure});
+            EXPECT_EQ(c.call(wrapper, fresh), GC_ERR_IO); // the producer's code, unchanged
+            EXPECT_EQ(trace.lines, Lines{name + failure});
         }
         EXPECT_EQ(fake::State().callCounts[c.function], 2);
     }
