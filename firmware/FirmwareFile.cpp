@@ -1,0 +1,45 @@
+#include "firmware/FirmwareFile.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "gentl/DebugTrace.h"
+#include "platform/DirectoryReader.h"
+
+FirmwareFile::~FirmwareFile() {
+    Clear();
+}
+
+int32_t FirmwareFile::ScanFirmwareFiles(std::string directory, int32_t& count) {
+    count = 0;
+    DirectoryStream* stream = DirectoryReader::opendir(directory.c_str());
+    if (!stream) {
+        // perror first: the trace must not disturb errno before it is reported.
+        std::perror("opendir() error");
+        DebugTrace("opendir() error");
+        return 0;
+    }
+    while (DirectoryEntry* entry = DirectoryReader::readdir(stream)) {
+        // The reader always terminates the name; the bound only guards a faulty entry.
+        const char* begin = entry->name;
+        std::string name(begin, std::find(begin, begin + sizeof entry->name, '\0'));
+        if (name.find(".bin") == std::string::npos) {
+            continue;
+        }
+        DebugTrace("FirmwareFile: %s", name.c_str());
+        if (std::find(firmwareFiles.begin(), firmwareFiles.end(), name) != firmwareFiles.end()) {
+            DebugTrace("FirmwareFile Existed");
+            continue;
+        }
+        firmwareFiles.push_back(name);
+        firmwareFileMap.emplace(count, name);
+        ++count;
+    }
+    DirectoryReader::closedir(stream);
+    return 0;
+}
+
+void FirmwareFile::Clear() {
+    firmwareFiles.clear();
+    firmwareFileMap.clear();
+}
