@@ -1,1 +1,22 @@
-int main() { return 0; }
+#include <memory>
+#include <string>
+
+#include "app/ConsolePrint.h"
+#include "app/UpdateApp.h"
+#include "platform/Wait.h"
+
+// Arguments are ignored: every choice is made at a prompt.
+int main() {
+    const std::string v0 = std::to_string(kVersion[0]), v1 = std::to_string(kVersion[1]),
+                      v2 = std::to_string(kVersion[2]), v3 = std::to_string(kVersion[3]);
+    ConsolePrint("Tevrak CXP-Firmware Update Tool v%s.%s.%s.%s\n\n", v0.c_str(), v1.c_str(),
+                 v2.c_str(), v3.c_str());
+
+    auto app = std::make_unique<UpdateApp>();
+    const int32_t result = app->Run();
+    app.reset();
+
+    platform::WaitForKey();
+    // Callers (scripts, production lines) must be able to tell a completed update apart.
+    return result == 0 ? 0 : 1;
+}

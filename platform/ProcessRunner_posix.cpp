@@ -1,0 +1,168 @@
+#include "platform/ProcessRunner.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+struct Pipe {
+    int readEnd = -1;
+    int writeEnd = -1;
+    bool Open() {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        readEnd = fds[0];
+        writeEnd = fds[1];
+        return true;
+    }
+    static void Close(int& fd) {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
+    ~Pipe() {
+        Close(readEnd);
+        Close(writeEnd);
+    }
+};
+
+std::vector<std::string> BuildEnvironment(const ProcessSpec& spec) {
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        std::string text(*entry);
+        std::string name = text.substr(0, text.find('='));
+        bool replaced = spec.setEnv.count(name) != 0;
+        for (const std::string& gone : spec.unsetEnv)
+            replaced = replaced || gone == name;
+        if (!replaced)
+            result.push_back(text);
+    }
+    for (const auto& [name, value] : spec.setEnv)
+        result.push_back(name + "=" + value);
+    return result;
+}
+
+std::vector<char*> PointerList(std::vector<std::string>& texts) {
+    std::vector<char*> list;
+    for (std::string& text : texts)
+        list.push_back(text.data());
+    list.push_back(nullptr);
+    return list;
+}
+
+} // namespace
+
+ProcessResult RunProcess(const ProcessSpec& spec) {
+    // A child that stops reading its input must not kill the test with SIGPIPE.
+    signal(SIGPIPE, SIG_IGN);
+    ProcessResult result;
+    Pipe in, out, err;
+    if (!in.Open() || !out.Open() || !err.Open()) {
+        result.standardError = "pipe failed";
+        return result;
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in.readEnd, 0);
+    posix_spawn_file_actions_adddup2(&actions, out.writeEnd, 1);
+    posix_spawn_file_actions_adddup2(&actions, err.writeEnd, 2);
+    if (!spec.workingDirectory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, spec.workingDirectory.c_str());
+
+    std::vector<std::string> argTexts{spec.program};
+    argTexts.insert(argTexts.end(), spec.arguments.begin(), spec.arguments.end());
+    std::vector<std::string> envTexts = BuildEnvironment(spec);
+    std::vector<char*> argv = PointerList(argTexts);
+    std::vector<char*> envp = PointerList(envTexts);
+
+    pid_t child = -1;
+    int spawned =
+        posix_spawn(&child, spec.program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    Pipe::Close(in.readEnd);
+    Pipe::Close(out.writeEnd);
+    Pipe::Close(err.writeEnd);
+    if (spawned != 0) {
+        result.standardError = std::string("spawn failed: ") + std::strerror(spawned);
+        return result;
+    }
+
+    fcntl(in.writeEnd, F_SETFL, O_NONBLOCK);
+    size_t written = 0;
+    if (spec.standardInput.empty())
+        Pipe::Close(in.writeEnd);
+
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(spec.timeoutSeconds);
+    char buffer[65536];
+    while (out.readEnd >= 0 || err.readEnd >= 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0) {
+            result.timedOut = true;
+            kill(child, SIGKILL);
+            break;
+        }
+        pollfd fds[3];
+        int count = 0;
+        auto watch = [&](int fd, short events) {
+            if (fd >= 0)
+                fds[count++] = pollfd{fd, events, 0};
+        };
+        watch(out.readEnd, POLLIN);
+        watch(err.readEnd, POLLIN);
+        watch(in.writeEnd, POLLOUT);
+        if (poll(fds, count, static_cast<int>(left)) < 0 && errno != EINTR)
+            break;
+        for (int i = 0; i < count; ++i) {
+            if (fds[i].revents == 0)
+                continue;
+            if (fds[i].fd == in.writeEnd) {
+                ssize_t n = write(in.writeEnd, spec.standardInput.data() + written,
+                                  spec.standardInput.size() - written);
+                if (n > 0)
+                    written += static_cast<size_t>(n);
+                if (n < 0 && errno != EAGAIN)
+                    Pipe::Close(in.writeEnd); // the child closed its input
+                else if (written == spec.standardInput.size())
+                    Pipe::Close(in.writeEnd);
+                continue;
+            }
+            int& fd = fds[i].fd == out.readEnd ? out.readEnd : err.readEnd;
+            std::string& sink = &fd == &out.readEnd ? result.standardOutput : result.standardError;
+            ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n > 0)
+                sink.append(buffer, static_cast<size_t>(n));
+            else if (n == 0 || errno != EINTR)
+                Pipe::Close(fd);
+        }
+    }
+
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status))
+        result.exitStatus = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result.exitStatus = 128 + WTERMSIG(status);
+    return result;
+}
+
+int ExitStatusSeenForCode(int code) {
+    return code & 0xFF;
+}
+
+} // namespace platform
