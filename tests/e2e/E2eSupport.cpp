@@ -1,0 +1,129 @@
+#include "tests/e2e/E2eSupport.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/ProcessRunner.h"
+
+namespace fs = std::filesystem;
+
+namespace e2e {
+
+std::string NativePath(const std::string& path) {
+    return fs::absolute(fs::path(path)).make_preferred().string();
+}
+
+std::string ToolPath() {
+    return NativePath(CXP_TOOL_PATH);
+}
+std::string SimPath() {
+    return NativePath(CXP_SIM_PATH);
+}
+std::string SimDirectory() {
+    return fs::path(SimPath()).parent_path().string();
+}
+std::string LackingSimDirectory() {
+    return fs::path(NativePath(CXP_SIM_LACKING_PATH)).parent_path().string();
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+ScratchDir::ScratchDir(const std::string& name) {
+    fs::path dir = fs::current_path() / "e2e-scratch" / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    path = NativePath(dir.string());
+}
+
+std::string ScratchDir::File(const std::string& name) const {
+    return (fs::path(path) / name).string();
+}
+
+void ScratchDir::Write(const std::string& name, const std::string& content) const {
+    WriteFile(File(name), content);
+}
+
+std::string ScratchDir::MakeSubdir(const std::string& name) const {
+    fs::create_directories(File(name));
+    return File(name);
+}
+
+std::string ToolResult::Record(const std::string& name) const {
+    return ReadFile((fs::path(recordDir) / name).string());
+}
+
+ToolResult RunTool(const ToolRun& run) {
+    std::string working = run.workingDirectory;
+    if (working.empty())
+        working = ScratchDir("unnamed").Path();
+    // Everything the run leaves behind goes beside the working directory, not into it: the
+    // tool lists the working directory as its firmware catalogue.
+    fs::path runDir = fs::path(NativePath(working)).concat(".run");
+    fs::remove_all(runDir);
+    fs::create_directories(runDir / "record");
+
+    platform::ProcessSpec spec;
+    spec.program = ToolPath();
+    spec.standardInput = run.input;
+    spec.workingDirectory = NativePath(working);
+    spec.timeoutSeconds = run.timeoutSeconds;
+    spec.setEnv = run.env;
+    if (run.genTLPathSet)
+        spec.setEnv["GENICAM_GENTL64_PATH"] =
+            run.genTLPath.empty() ? SimDirectory() : run.genTLPath;
+    else
+        spec.unsetEnv.push_back("GENICAM_GENTL64_PATH");
+    const std::string tracePath = (runDir / "trace.log").string();
+    spec.setEnv["CXP_FWUPDATE_TRACE"] = tracePath;
+    spec.setEnv["CXP_SIM_RECORD_DIR"] = (runDir / "record").string();
+    if (!run.simConfig.empty()) {
+        const std::string configPath = (runDir / "sim.ini").string();
+        WriteFile(configPath, run.simConfig);
+        spec.setEnv["CXP_SIM_CONFIG"] = configPath;
+    } else if (run.env.count("CXP_SIM_CONFIG") == 0) {
+        spec.unsetEnv.push_back("CXP_SIM_CONFIG");
+    }
+
+    platform::ProcessResult process = platform::RunProcess(spec);
+    ToolResult result;
+    result.console = process.standardOutput;
+    result.errors = process.standardError;
+    result.status = process.exitStatus;
+    result.timedOut = process.timedOut;
+    result.trace = ReadFile(tracePath);
+    result.traceLines = SplitLines(result.trace);
+    result.recordDir = (runDir / "record").string();
+    result.traffic = ReadFile((runDir / "record" / "traffic.log").string());
+    result.trafficLines = SplitLines(result.traffic);
+    return result;
+}
+
+int StatusFor(int code) {
+    return platform::ExitStatusSeenForCode(code);
+}
+
+} // namespace e2e

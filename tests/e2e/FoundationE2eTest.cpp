@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/e2e/E2eSupport.h"
+
+namespace {
+
+const std::string kBanner = "Tevrak CXP-Firmware Update Tool v1.0.0.546\n\n";
+const std::string kCtiHeading = "Discover all available CTI Files:\n"
+                                "---------------------------------\n";
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(Foundation, MissingSearchPathStopsAtOnceWithoutTheFinalWait) {
+    e2e::ScratchDir dir("no-search-path");
+    e2e::ToolRun run;
+    run.workingDirectory = dir.Path();
+    run.genTLPathSet = false;
+    run.input = "0\n";
+    e2e::ToolResult r = e2e::RunTool(run);
+
+    EXPECT_EQ(r.console, kBanner + "LIB doesn't exist!\n");
+    EXPECT_EQ(r.status, e2e::StatusFor(-1));
+    EXPECT_TRUE(Contains(r.trace, "LIB doesn't exist!\n")) << r.trace;
+    EXPECT_FALSE(Contains(r.console, "Press any key"));
+}
+
+TEST(Foundation, EmptyProducerDirectoryEndsWithoutAPrompt) {
+    e2e::ScratchDir dir("no-producer");
+    std::string empty = dir.MakeSubdir("producers");
+    e2e::ScratchDir work("no-producer-work");
+    e2e::ToolRun run;
+    run.workingDirectory = work.Path();
+    run.genTLPath = empty;
+    run.input = "0\n";
+    e2e::ToolResult r = e2e::RunTool(run);
+
+    EXPECT_EQ(r.console.rfind(kBanner + kCtiHeading + "No cti file found!\n", 0), 0u) << r.console;
+    EXPECT_FALSE(Contains(r.console, "choose a file"));
+    EXPECT_TRUE(Contains(r.console, "Press any key to continue"));
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST(Foundation, ClosedInputAtTheProducerPromptEndsInOrder) {
+    e2e::ScratchDir work("closed-input");
+    e2e::ToolRun run;
+    run.workingDirectory = work.Path();
+    run.input = "7\n";
+    e2e::ToolResult r = e2e::RunTool(run);
+
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    const std::string listing = kBanner + kCtiHeading +
+                                "\nCTI File: [0]\nName: " + e2e::SimDirectory() + separator +
+                                "cxp-sim.cti\n";
+    EXPECT_EQ(r.console.rfind(listing, 0), 0u) << r.console;
+    EXPECT_TRUE(Contains(r.console, "\nchoose a file >>>\nInvalid choice: [7]\n\n"
+                                    "\nchoose a file >>>\n\nend of input, program exits\n"))
+        << r.console;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(r.timedOut);
+    // Nothing of the producer was loaded, so nothing was called.
+    EXPECT_FALSE(Contains(r.trace, "GCInitLib")) << r.trace;
+}
+
+} // namespace
