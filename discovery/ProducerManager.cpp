@@ -1,1 +1,10 @@
 #include "discovery/ProducerManager.h"
+
+int32_t ProducerManager::Discover() {
+    ReadSearchPath(genTLPaths);
+    const int32_t result = ScanCtiFiles(ctiFiles);
+    int32_t index = 0;
+    for (const std::string& file : ctiFiles)
+        ctiFileMap.emplace(index++, file);
+    return result;
+}

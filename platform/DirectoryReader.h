@@ -5,12 +5,12 @@
 // A POSIX-style directory stream over the platform's own listing calls. Entries come in the
 // platform's order, nothing filtered (dot entries included).
 struct DirectoryEntry {
-    int32_t inode = 0;       // always 0
-    int32_t offset = 0;      // 0; -1 in a placeholder entry
+    int32_t inode = 0;         // always 0
+    int32_t offset = 0;        // 0; -1 in a placeholder entry
     uint16_t recordLength = 0; // sizeof(DirectoryEntry); 0 in a placeholder entry
-    size_t nameLength = 0;   // bytes of name, terminator not counted
-    int32_t type = 0;        // kTypeCharDevice, kTypeDirectory, kTypeRegular; 0 in a placeholder
-    char name[261] = {};     // zero-terminated narrow name; "?" when it cannot be converted
+    size_t nameLength = 0;     // bytes of name, terminator not counted
+    int32_t type = 0;          // kTypeCharDevice, kTypeDirectory, kTypeRegular; 0 in a placeholder
+    char name[261] = {};       // zero-terminated narrow name; "?" when it cannot be converted
 };
 
 constexpr int32_t kTypeCharDevice = 0x2000;

@@ -7,13 +7,13 @@
 // natively and as a Windows program under wine.
 namespace platform {
 struct ProcessSpec {
-    std::string program;                        // path of the executable
-    std::vector<std::string> arguments;         // after the program name
-    std::string standardInput;                  // written whole, then the pipe is closed
-    std::map<std::string, std::string> setEnv;  // added to / replacing the inherited environment
-    std::vector<std::string> unsetEnv;          // removed from the inherited environment
-    std::string workingDirectory;               // empty: the caller's
-    unsigned timeoutSeconds = 120;              // the child is killed after this
+    std::string program;                       // path of the executable
+    std::vector<std::string> arguments;        // after the program name
+    std::string standardInput;                 // written whole, then the pipe is closed
+    std::map<std::string, std::string> setEnv; // added to / replacing the inherited environment
+    std::vector<std::string> unsetEnv;         // removed from the inherited environment
+    std::string workingDirectory;              // empty: the caller's
+    unsigned timeoutSeconds = 120;             // the child is killed after this
 };
 
 struct ProcessResult {

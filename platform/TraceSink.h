@@ -6,3 +6,8 @@ namespace platform {
 // Windows and syslog elsewhere.
 void EmitTrace(const char* message);
 } // namespace platform
+
+namespace platform {
+// Forgets the trace target chosen so far; the next message reads CXP_FWUPDATE_TRACE again.
+void ResetTraceSink();
+} // namespace platform

@@ -1,0 +1,13 @@
+#include "platform/Environment.h"
+
+#include <cstdlib>
+
+namespace platform {
+bool ReadEnvironment(const char* name, std::string& value) {
+    const char* text = std::getenv(name);
+    if (text == nullptr)
+        return false;
+    value = text;
+    return true;
+}
+} // namespace platform
