@@ -1,0 +1,301 @@
+#include "sim/Camera.h"
+
+#include <cstring>
+#include <thread>
+
+namespace sim {
+namespace {
+
+constexpr uint64_t kWindow = 0x70000000;
+constexpr uint64_t kWindowSpan = 0x10000000;
+constexpr uint32_t kChunkMax = 1024;
+
+uint32_t BigEndian(const uint8_t* bytes) {
+    return (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) |
+           uint32_t(bytes[3]);
+}
+
+void PutBigEndian(uint32_t value, void* buffer) {
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    bytes[0] = uint8_t(value >> 24);
+    bytes[1] = uint8_t(value >> 16);
+    bytes[2] = uint8_t(value >> 8);
+    bytes[3] = uint8_t(value);
+}
+
+std::string Hex8(uint32_t value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+} // namespace
+
+uint32_t Crc32(const uint8_t* data, size_t size) {
+    static uint32_t table[256];
+    static bool built = false;
+    if (!built) {
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            table[i] = c;
+        }
+        built = true;
+    }
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i)
+        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+void Recorder::Access(const std::string& camera, char kind, uint64_t address, size_t size,
+                      int32_t status, const void* bytes) {
+    if (directory.empty() || !traffic)
+        return;
+    if (log == nullptr) {
+        log = std::fopen((directory + "/traffic.log").c_str(), "ab");
+        if (log == nullptr)
+            return;
+    }
+    char line[160];
+    int length = std::snprintf(line, sizeof line, "%s %c 0x%08llX %zu %d", camera.c_str(), kind,
+                               static_cast<unsigned long long>(address), size, status);
+    if (length < 0 || length >= static_cast<int>(sizeof line) - 12)
+        length = static_cast<int>(std::strlen(line));
+    if (bytes != nullptr && size == 4) {
+        const auto* b = static_cast<const uint8_t*>(bytes);
+        length += std::snprintf(line + length, sizeof line - length, " %02X%02X%02X%02X", b[0],
+                                b[1], b[2], b[3]);
+    }
+    line[length++] = '\n';
+    std::fwrite(line, 1, static_cast<size_t>(length), log);
+    std::fflush(log);
+}
+
+void Recorder::WriteFile(const std::string& name, const void* data, size_t size) {
+    if (directory.empty())
+        return;
+    FILE* file = std::fopen((directory + "/" + name).c_str(), "wb");
+    if (file == nullptr)
+        return;
+    if (size > 0)
+        std::fwrite(data, 1, size, file);
+    std::fclose(file);
+}
+
+void Recorder::Close() {
+    if (log != nullptr)
+        std::fclose(log);
+    log = nullptr;
+}
+
+Camera::Camera(const CameraConfig& config, Recorder& recorder, unsigned latencyUs,
+               unsigned nsPerByte)
+    : config(config), recorder(recorder), latencyUs(latencyUs), nsPerByte(nsPerByte) {}
+
+// The control link's cost of one access. Sleeping is too coarse for fractions of a
+// millisecond, so the last stretch is spent spinning.
+void Camera::ChargeLink(size_t size) {
+    const uint64_t cost = uint64_t(latencyUs) * 1000 + uint64_t(nsPerByte) * size;
+    if (cost == 0)
+        return;
+    portTimeNs += cost;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::nanoseconds(cost);
+    if (cost > 2000000)
+        std::this_thread::sleep_for(std::chrono::nanoseconds(cost - 1000000));
+    while (std::chrono::steady_clock::now() < until) {
+    }
+}
+
+int32_t Camera::Read(uint64_t address, void* buffer, size_t size) {
+    ++reads;
+    ChargeLink(size);
+    int32_t status = config.failRead != 0 && reads == config.failRead
+                         ? -1010
+                         : ReadRegister(address, buffer, size);
+    recorder.Access(config.name, 'R', address, size, status, status == 0 ? buffer : nullptr);
+    return status;
+}
+
+int32_t Camera::Write(uint64_t address, const void* buffer, size_t size) {
+    ++writes;
+    ChargeLink(size);
+    int32_t status = config.failWrite != 0 && writes == config.failWrite
+                         ? -1010
+                         : WriteRegister(address, static_cast<const uint8_t*>(buffer), size);
+    recorder.Access(config.name, 'W', address, size, status, buffer);
+    return status;
+}
+
+int32_t Camera::ReadRegister(uint64_t address, void* buffer, size_t size) {
+    struct Text {
+        uint64_t base;
+        size_t width;
+        const std::string* value;
+        bool fails;
+    };
+    const Text texts[] = {{0x2000, 32, &config.vendor, config.vendorReadFails},
+                          {0x2020, 32, &config.model, config.modelReadFails},
+                          {0x2040, 48, &config.manufacturerInfo, config.manufacturerInfoReadFails},
+                          {0x20B0, 16, &config.serial, config.serialReadFails}};
+    for (const Text& text : texts) {
+        if (address < text.base || address >= text.base + text.width)
+            continue;
+        if (address + size > text.base + text.width)
+            return -1015; // INVALID_ADDRESS: past the register
+        if (text.fails)
+            return -1010; // IO
+        std::string padded = *text.value;
+        padded.resize(text.width, '\0');
+        std::memcpy(buffer, padded.data() + (address - text.base), size);
+        return 0;
+    }
+    if (size != 4 || address % 4 != 0)
+        return (address >= 0xAB00 && address <= 0xAB14) || address == 0xB0E8 ? -1009 : -1015;
+    switch (address) {
+    case 0xAB00:
+        PutBigEndian(magicSeen ? 0x5B17 : 0, buffer);
+        return 0;
+    case 0xAB04:
+        PutBigEndian(param, buffer);
+        return 0;
+    case 0xAB08:
+        PutBigEndian(announced, buffer);
+        return 0;
+    case 0xAB0C:
+        // Busy or restarting after a flash: the camera does not answer.
+        if (busyReadsLeft > 0) {
+            --busyReadsLeft;
+            return -1011; // TIMEOUT
+        }
+        if (std::chrono::steady_clock::now() < busyUntil)
+            return -1011;
+        PutBigEndian(checksum, buffer);
+        return 0;
+    case 0xAB10:
+        PutBigEndian(0, buffer);
+        return 0;
+    case 0xAB14:
+        PutBigEndian(config.secondaryFpga ? 2 : 1, buffer);
+        return 0;
+    case 0xB0E8:
+        PutBigEndian(finish, buffer);
+        return 0;
+    default:
+        return -1015;
+    }
+}
+
+void Camera::Reject(const std::string& why) {
+    if (problem.empty())
+        problem = why;
+}
+
+int32_t Camera::WriteRegister(uint64_t address, const uint8_t* buffer, size_t size) {
+    if (address >= kWindow && address < kWindow + kWindowSpan) {
+        if (size == 0 || size > kChunkMax)
+            return -1009; // INVALID_PARAMETER
+        const uint64_t offset = address - kWindow;
+        if (!magicSeen || !sizeSeen)
+            Reject("image data before the update header");
+        else if (offset + size > announced)
+            Reject("image data beyond the announced size");
+        else if (offset != received)
+            Reject("image data out of order at offset " + std::to_string(offset));
+        else {
+            std::memcpy(image.data() + offset, buffer, size);
+            received += static_cast<uint32_t>(size);
+        }
+        return 0;
+    }
+    if (address >= 0x2000 && address < 0x20C0)
+        return -1005; // ACCESS_DENIED: the bootstrap strings are read-only
+    const bool control = (address >= 0xAB00 && address <= 0xAB14) || address == 0xB0E8;
+    if (!control)
+        return -1015;
+    if (size != 4 || address % 4 != 0)
+        return -1009;
+    const uint32_t value = BigEndian(buffer);
+    switch (address) {
+    case 0xAB00:
+        // A new update starts here; anything of an earlier one is dropped.
+        magicSeen = value == 0x5B17;
+        sizeSeen = false;
+        checksumSeen = false;
+        received = 0;
+        target = 1;
+        image.clear();
+        problem.clear();
+        if (!magicSeen)
+            Reject("wrong update magic " + Hex8(value));
+        return 0;
+    case 0xAB04:
+        param = value;
+        return 0;
+    case 0xAB08:
+        if (!magicSeen)
+            Reject("update size before the update magic");
+        announced = value;
+        sizeSeen = true;
+        image.assign(value, 0);
+        received = 0;
+        return 0;
+    case 0xAB0C:
+        checksum = value;
+        checksumSeen = true;
+        return 0;
+    case 0xAB10:
+        if (value == 1)
+            Flash();
+        return 0;
+    case 0xAB14:
+        target = value;
+        return 0;
+    case 0xB0E8:
+        finish = value;
+        return 0;
+    default:
+        return -1015;
+    }
+}
+
+void Camera::Flash() {
+    const uint32_t computed = Crc32(image.data(), received);
+    std::string reason = problem;
+    if (reason.empty() && !sizeSeen)
+        reason = "no update size announced";
+    if (reason.empty() && received != announced)
+        reason = "image incomplete: " + std::to_string(received) + " of " +
+                 std::to_string(announced) + " bytes";
+    if (reason.empty() && announced % 4 != 0)
+        reason = "update size is not a multiple of 4";
+    if (reason.empty() && !checksumSeen)
+        reason = "no checksum written";
+    if (reason.empty() && computed != checksum)
+        reason = "checksum mismatch";
+    if (reason.empty() && target == 2 && !config.secondaryFpga)
+        reason = "camera has no secondary FPGA";
+    const bool accepted = reason.empty();
+
+    recorder.WriteFile(config.name + ".image.bin", image.data(), received);
+    std::string record;
+    record += "camera = " + config.name + "\n";
+    record += std::string("target = ") + (target == 2 ? "secondary" : "primary") + "\n";
+    record += "size = " + std::to_string(announced) + "\n";
+    record += "received = " + std::to_string(received) + "\n";
+    record += "crc_received = " + Hex8(checksum) + "\n";
+    record += "crc_computed = " + Hex8(computed) + "\n";
+    record += std::string("result = ") + (accepted ? "accepted" : "rejected") + "\n";
+    record += "reason = " + (accepted ? std::string("ok") : reason) + "\n";
+    record += "port_time_us = " + std::to_string(portTimeNs / 1000) + "\n";
+    recorder.WriteFile(config.name + ".result.txt", record.data(), record.size());
+
+    // Writing the flash keeps the camera off the link for a while.
+    busyReadsLeft = config.busyReads;
+    busyUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(config.busyMs);
+    magicSeen = false;
+    sizeSeen = false;
+}
+
+} // namespace sim

@@ -1,0 +1,65 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "sim/SimConfig.h"
+
+namespace sim {
+
+// Where a simulation writes what it saw; shared by all cameras of one GCInitLib.
+struct Recorder {
+    std::string directory; // empty: record nothing
+    bool traffic = true;
+    FILE* log = nullptr;
+
+    void Access(const std::string& camera, char kind, uint64_t address, size_t size, int32_t status,
+                const void* bytes);
+    void WriteFile(const std::string& name, const void* data, size_t size);
+    void Close();
+};
+
+// One simulated camera: its bootstrap strings and the firmware-update registers.
+class Camera {
+public:
+    Camera(const CameraConfig& config, Recorder& recorder, unsigned latencyUs, unsigned nsPerByte);
+
+    int32_t Read(uint64_t address, void* buffer, size_t size);
+    int32_t Write(uint64_t address, const void* buffer, size_t size);
+
+private:
+    int32_t ReadRegister(uint64_t address, void* buffer, size_t size);
+    int32_t WriteRegister(uint64_t address, const uint8_t* buffer, size_t size);
+    void Flash();
+    void Reject(const std::string& why);
+    void ChargeLink(size_t size);
+
+    CameraConfig config;
+    Recorder& recorder;
+    unsigned latencyUs;
+    unsigned nsPerByte;
+    unsigned reads = 0;
+    unsigned writes = 0;
+    uint64_t portTimeNs = 0;
+
+    // The update in progress.
+    bool magicSeen = false;
+    bool sizeSeen = false;
+    uint32_t param = 0;
+    uint32_t announced = 0;
+    uint32_t target = 0;
+    uint32_t checksum = 0;
+    bool checksumSeen = false;
+    uint32_t finish = 0;
+    std::vector<uint8_t> image;
+    uint32_t received = 0;
+    std::string problem; // first thing that went wrong in this update
+    unsigned busyReadsLeft = 0;
+    std::chrono::steady_clock::time_point busyUntil{};
+};
+
+uint32_t Crc32(const uint8_t* data, size_t size);
+
+} // namespace sim

@@ -1,0 +1,352 @@
+#include "sim/SimConfig.h"
+
+#include <cstdlib>
+#include <sstream>
+
+namespace sim {
+namespace {
+
+const char* const kFunctions[] = {"GCGetInfo",
+                                  "GCGetLastError",
+                                  "GCInitLib",
+                                  "GCCloseLib",
+                                  "GCReadPort",
+                                  "GCWritePort",
+                                  "GCGetPortURL",
+                                  "GCGetPortInfo",
+                                  "GCRegisterEvent",
+                                  "GCUnregisterEvent",
+                                  "EventGetData",
+                                  "EventGetDataInfo",
+                                  "EventGetInfo",
+                                  "EventFlush",
+                                  "EventKill",
+                                  "TLOpen",
+                                  "TLClose",
+                                  "TLGetInfo",
+                                  "TLGetNumInterfaces",
+                                  "TLGetInterfaceID",
+                                  "TLGetInterfaceInfo",
+                                  "TLOpenInterface",
+                                  "TLUpdateInterfaceList",
+                                  "IFClose",
+                                  "IFGetInfo",
+                                  "IFGetNumDevices",
+                                  "IFGetDeviceID",
+                                  "IFUpdateDeviceList",
+                                  "IFGetDeviceInfo",
+                                  "IFOpenDevice",
+                                  "DevGetPort",
+                                  "DevGetNumDataStreams",
+                                  "DevGetDataStreamID",
+                                  "DevOpenDataStream",
+                                  "DevGetInfo",
+                                  "DevClose",
+                                  "DSAnnounceBuffer",
+                                  "DSAllocAndAnnounceBuffer",
+                                  "DSFlushQueue",
+                                  "DSStartAcquisition",
+                                  "DSStopAcquisition",
+                                  "DSGetInfo",
+                                  "DSGetBufferID",
+                                  "DSClose",
+                                  "DSRevokeBuffer",
+                                  "DSQueueBuffer",
+                                  "DSGetBufferInfo",
+                                  "GCGetNumPortURLs",
+                                  "GCGetPortURLInfo",
+                                  "GCReadPortStacked",
+                                  "GCWritePortStacked",
+                                  "DSGetBufferChunkData",
+                                  "IFGetParentTL",
+                                  "DevGetParentIF",
+                                  "DSGetParentDev",
+                                  "DSGetNumBufferParts",
+                                  "DSGetBufferPartInfo"};
+
+const std::map<std::string, int32_t> kErrorNames = {{"GC_ERR_SUCCESS", 0},
+                                                    {"GC_ERR_ERROR", -1001},
+                                                    {"GC_ERR_NOT_INITIALIZED", -1002},
+                                                    {"GC_ERR_NOT_IMPLEMENTED", -1003},
+                                                    {"GC_ERR_RESOURCE_IN_USE", -1004},
+                                                    {"GC_ERR_ACCESS_DENIED", -1005},
+                                                    {"GC_ERR_INVALID_HANDLE", -1006},
+                                                    {"GC_ERR_INVALID_ID", -1007},
+                                                    {"GC_ERR_NO_DATA", -1008},
+                                                    {"GC_ERR_INVALID_PARAMETER", -1009},
+                                                    {"GC_ERR_IO", -1010},
+                                                    {"GC_ERR_TIMEOUT", -1011},
+                                                    {"GC_ERR_ABORT", -1012},
+                                                    {"GC_ERR_INVALID_BUFFER", -1013},
+                                                    {"GC_ERR_NOT_AVAILABLE", -1014},
+                                                    {"GC_ERR_INVALID_ADDRESS", -1015},
+                                                    {"GC_ERR_BUFFER_TOO_SMALL", -1016},
+                                                    {"GC_ERR_INVALID_INDEX", -1017},
+                                                    {"GC_ERR_PARSING_CHUNK_DATA", -1018},
+                                                    {"GC_ERR_INVALID_VALUE", -1019},
+                                                    {"GC_ERR_RESOURCE_EXHAUSTED", -1020},
+                                                    {"GC_ERR_OUT_OF_MEMORY", -1021},
+                                                    {"GC_ERR_BUSY", -1022},
+                                                    {"GC_ERR_AMBIGUOUS", -1023}};
+
+std::string Trim(const std::string& text) {
+    size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos)
+        return "";
+    size_t last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
+std::vector<std::string> List(const std::string& value) {
+    std::vector<std::string> items;
+    std::stringstream stream(value);
+    std::string item;
+    while (std::getline(stream, item, ','))
+        if (!Trim(item).empty())
+            items.push_back(Trim(item));
+    return items;
+}
+
+bool Number(const std::string& value, unsigned& out) {
+    if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos ||
+        value.size() > 9)
+        return false;
+    out = static_cast<unsigned>(std::strtoul(value.c_str(), nullptr, 10));
+    return true;
+}
+
+bool Flag(const std::string& value, bool& out) {
+    if (value == "yes" || value == "true" || value == "1")
+        out = true;
+    else if (value == "no" || value == "false" || value == "0")
+        out = false;
+    else
+        return false;
+    return true;
+}
+
+bool ErrorCode(const std::string& text, int32_t& code) {
+    auto named = kErrorNames.find(text);
+    if (named != kErrorNames.end()) {
+        code = named->second;
+        return true;
+    }
+    char* end = nullptr;
+    long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value == 0 || value < -100000 || value > 100000)
+        return false;
+    code = static_cast<int32_t>(value);
+    return true;
+}
+
+// A bootstrap string must fit its register; filling it exactly leaves no zero byte.
+bool Fits(const std::string& value, size_t width) {
+    return value.size() <= width;
+}
+
+} // namespace
+
+bool IsProducerFunction(const std::string& name) {
+    for (const char* function : kFunctions)
+        if (name == function)
+            return true;
+    return false;
+}
+
+SimConfig DefaultConfig() {
+    SimConfig config;
+    InterfaceConfig iface;
+    iface.id = "CXP-IF0";
+    iface.displayName = "Simulated CoaXPress frame grabber, link 0";
+    iface.devices = {"CXP-DEV0"};
+    config.interfaces.push_back(iface);
+    DeviceConfig device;
+    device.id = "CXP-DEV0";
+    device.camera = "cam0";
+    config.devices[device.id] = device;
+    CameraConfig camera;
+    camera.name = "cam0";
+    config.cameras[camera.name] = camera;
+    return config;
+}
+
+bool ParseConfig(const std::string& text, const std::string& file, SimConfig& config,
+                 std::string& error) {
+    config = SimConfig{};
+    enum class Section { None, Link, Interface, Device, Camera, FaultList } section = Section::None;
+    InterfaceConfig* iface = nullptr;
+    DeviceConfig* device = nullptr;
+    CameraConfig* camera = nullptr;
+    std::stringstream lines(text);
+    std::string raw;
+    int number = 0;
+    auto fail = [&](const std::string& reason) {
+        error = file + ":" + std::to_string(number) + ": " + reason;
+        return false;
+    };
+    while (std::getline(lines, raw)) {
+        ++number;
+        const std::string line = Trim(raw);
+        if (line.empty() || line[0] == '#')
+            continue;
+        if (line.front() == '[') {
+            if (line.back() != ']')
+                return fail("section header without ']'");
+            const std::string inner = Trim(line.substr(1, line.size() - 2));
+            const size_t blank = inner.find(' ');
+            const std::string kind = inner.substr(0, blank);
+            const std::string name = blank == std::string::npos ? "" : Trim(inner.substr(blank));
+            if (kind == "link" || kind == "fault") {
+                if (!name.empty())
+                    return fail("section [" + kind + "] takes no name");
+                section = kind == "link" ? Section::Link : Section::FaultList;
+            } else if (kind == "interface" || kind == "device" || kind == "camera") {
+                if (name.empty())
+                    return fail("section [" + kind + "] needs a name");
+                if (kind == "interface") {
+                    config.interfaces.push_back(InterfaceConfig{});
+                    iface = &config.interfaces.back();
+                    iface->id = name;
+                    iface->displayName = name;
+                    section = Section::Interface;
+                } else if (kind == "device") {
+                    if (config.devices.count(name))
+                        return fail("device " + name + " defined twice");
+                    device = &config.devices[name];
+                    device->id = name;
+                    device->displayName = name;
+                    device->camera = name;
+                    section = Section::Device;
+                } else {
+                    if (config.cameras.count(name))
+                        return fail("camera " + name + " defined twice");
+                    camera = &config.cameras[name];
+                    camera->name = name;
+                    section = Section::Camera;
+                }
+            } else {
+                return fail("unknown section [" + kind + "]");
+            }
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos)
+            return fail("expected 'key = value'");
+        const std::string key = Trim(line.substr(0, equals));
+        const std::string value = Trim(line.substr(equals + 1));
+        bool ok = true;
+        switch (section) {
+        case Section::None:
+            return fail("key '" + key + "' outside a section");
+        case Section::Link:
+            if (key == "latency_us")
+                ok = Number(value, config.latencyUs);
+            else if (key == "ns_per_byte")
+                ok = Number(value, config.nsPerByte);
+            else if (key == "record_traffic")
+                ok = Flag(value, config.recordTraffic);
+            else
+                return fail("unknown key '" + key + "' in [link]");
+            break;
+        case Section::Interface:
+            if (key == "devices")
+                iface->devices = List(value);
+            else if (key == "refuse_open")
+                iface->refuseOpen = List(value);
+            else if (key == "display_name")
+                iface->displayName = value;
+            else if (key == "tl_type")
+                iface->tlType = value;
+            else
+                return fail("unknown key '" + key + "' in [interface]");
+            break;
+        case Section::Device:
+            if (key == "vendor")
+                device->vendor = value;
+            else if (key == "model")
+                device->model = value;
+            else if (key == "serial")
+                device->serial = value;
+            else if (key == "display_name")
+                device->displayName = value;
+            else if (key == "tl_type")
+                device->tlType = value;
+            else if (key == "user_defined_name")
+                device->userDefinedName = value;
+            else if (key == "version")
+                device->version = value;
+            else if (key == "camera")
+                device->camera = value;
+            else if (key == "null_port")
+                ok = Flag(value, device->nullPort);
+            else
+                return fail("unknown key '" + key + "' in [device]");
+            break;
+        case Section::Camera:
+            if (key == "vendor")
+                ok = Fits(camera->vendor = value, 32);
+            else if (key == "model")
+                ok = Fits(camera->model = value, 32);
+            else if (key == "manufacturer_info")
+                ok = Fits(camera->manufacturerInfo = value, 48);
+            else if (key == "serial")
+                ok = Fits(camera->serial = value, 16);
+            else if (key == "vendor_read_fails")
+                ok = Flag(value, camera->vendorReadFails);
+            else if (key == "model_read_fails")
+                ok = Flag(value, camera->modelReadFails);
+            else if (key == "manufacturer_info_read_fails")
+                ok = Flag(value, camera->manufacturerInfoReadFails);
+            else if (key == "serial_read_fails")
+                ok = Flag(value, camera->serialReadFails);
+            else if (key == "secondary_fpga")
+                ok = Flag(value, camera->secondaryFpga);
+            else if (key == "busy_reads")
+                ok = Number(value, camera->busyReads);
+            else if (key == "busy_ms")
+                ok = Number(value, camera->busyMs);
+            else if (key == "fail_read")
+                ok = Number(value, camera->failRead);
+            else if (key == "fail_write")
+                ok = Number(value, camera->failWrite);
+            else
+                return fail("unknown key '" + key + "' in [camera]");
+            break;
+        case Section::FaultList: {
+            if (!IsProducerFunction(key))
+                return fail("'" + key + "' is no producer function");
+            const size_t blank = value.find(' ');
+            const std::string when = value.substr(0, blank);
+            const std::string code = blank == std::string::npos ? "" : Trim(value.substr(blank));
+            Fault fault;
+            if (when != "always" && (!Number(when, fault.nth) || fault.nth == 0))
+                return fail("fault needs 'always' or a call number from 1, then an error code");
+            if (!ErrorCode(code, fault.code))
+                return fail("unknown error code '" + code + "'");
+            config.faults[key] = fault;
+            break;
+        }
+        }
+        if (!ok)
+            return fail("bad value '" + value + "' for '" + key + "'");
+    }
+    // Every device an interface lists must exist; cameras default to a demo identity.
+    for (const InterfaceConfig& item : config.interfaces) {
+        for (const std::string& id : item.devices) {
+            auto found = config.devices.find(id);
+            if (found == config.devices.end()) {
+                number = 0;
+                return fail("interface " + item.id + " lists undefined device " + id);
+            }
+            if (!config.cameras.count(found->second.camera)) {
+                CameraConfig made;
+                made.name = found->second.camera;
+                made.serial = id.substr(0, 16);
+                config.cameras[made.name] = made;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace sim

@@ -1,0 +1,71 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// What the simulated producer offers: read from the file named by CXP_SIM_CONFIG, or the
+// default demo topology.
+namespace sim {
+
+struct CameraConfig {
+    std::string name;
+    std::string vendor = "Tevrak Imaging";
+    std::string model = "TQ-12M-CXP";
+    std::string manufacturerInfo = "TQ-12M-CXP rev.B 12MP CoaXPress";
+    std::string serial = "TQ12M0001";
+    bool vendorReadFails = false;
+    bool modelReadFails = false;
+    bool manufacturerInfoReadFails = false;
+    bool serialReadFails = false;
+    bool secondaryFpga = false;
+    unsigned busyReads = 0; // reads of the checksum register that fail after a flash
+    unsigned busyMs = 0;    // time after a flash during which those reads fail
+    unsigned failRead = 0;  // this port read (counted from 1) fails; 0: none
+    unsigned failWrite = 0;
+};
+
+struct DeviceConfig {
+    std::string id;
+    std::string vendor = "Tevrak Imaging";
+    std::string model = "TQ-12M-CXP";
+    std::string serial; // default: the camera's serial
+    std::string displayName;
+    std::string tlType = "CXP";
+    std::string userDefinedName;
+    std::string version = "1.0";
+    std::string camera; // default: the device ID
+    bool nullPort = false;
+};
+
+struct InterfaceConfig {
+    std::string id;
+    std::string displayName;
+    std::string tlType = "CXP";
+    std::vector<std::string> devices;
+    std::vector<std::string> refuseOpen;
+};
+
+struct Fault {
+    unsigned nth = 0; // the call (from 1) that fails; 0: every call
+    int32_t code = -1001;
+};
+
+struct SimConfig {
+    std::vector<InterfaceConfig> interfaces;
+    std::map<std::string, DeviceConfig> devices;
+    std::map<std::string, CameraConfig> cameras;
+    std::map<std::string, Fault> faults;
+    unsigned latencyUs = 0;
+    unsigned nsPerByte = 0;
+    bool recordTraffic = true;
+};
+
+SimConfig DefaultConfig();
+// Parses `text` (the content of `file`). On failure `error` reads "<file>:<line>: <reason>".
+bool ParseConfig(const std::string& text, const std::string& file, SimConfig& config,
+                 std::string& error);
+// The 57 function names a producer exports, for fault sections.
+bool IsProducerFunction(const std::string& name);
+
+} // namespace sim
