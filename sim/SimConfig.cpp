@@ -330,19 +330,41 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
         if (!ok)
             return fail("bad value '" + value + "' for '" + key + "'");
     }
-    // Every device an interface lists must exist; cameras default to a demo identity.
+    // Without [interface] sections the cameras of the file sit behind the default frame
+    // grabber, one device each; a file with neither interfaces nor cameras has no interface.
+    if (config.interfaces.empty() && (!config.devices.empty() || !config.cameras.empty())) {
+        InterfaceConfig iface = DefaultConfig().interfaces.front();
+        iface.devices.clear();
+        for (const auto& [id, device] : config.devices)
+            iface.devices.push_back(id);
+        if (iface.devices.empty()) {
+            for (const auto& [name, camera] : config.cameras) {
+                DeviceConfig device;
+                device.id = name == "cam0" ? "CXP-DEV0" : "CXP-DEV-" + name;
+                device.displayName = device.id;
+                device.camera = name;
+                config.devices[device.id] = device;
+                iface.devices.push_back(device.id);
+            }
+        }
+        config.interfaces.push_back(iface);
+    }
+    // A device only named by an interface gets the defaults, and a camera of its own name.
     for (const InterfaceConfig& item : config.interfaces) {
         for (const std::string& id : item.devices) {
-            auto found = config.devices.find(id);
-            if (found == config.devices.end()) {
-                number = 0;
-                return fail("interface " + item.id + " lists undefined device " + id);
+            if (!config.devices.count(id)) {
+                DeviceConfig device;
+                device.id = id;
+                device.displayName = id;
+                device.camera = id;
+                config.devices[id] = device;
             }
-            if (!config.cameras.count(found->second.camera)) {
+            const std::string& cameraName = config.devices[id].camera;
+            if (!config.cameras.count(cameraName)) {
                 CameraConfig made;
-                made.name = found->second.camera;
+                made.name = cameraName;
                 made.serial = id.substr(0, 16);
-                config.cameras[made.name] = made;
+                config.cameras[cameraName] = made;
             }
         }
     }
