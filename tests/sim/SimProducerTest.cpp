@@ -1,0 +1,333 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "gentl/GenTL.h"
+#include "platform/DynamicLibrary.h"
+#include "platform/Environment.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The simulator loaded as the tool loads a producer. Each session loads it afresh, after its
+// environment is set: a library with its own C runtime copies the environment when loaded.
+struct Producer {
+    void* library = nullptr;
+    PGCInitLib GCInitLib = nullptr;
+    PGCCloseLib GCCloseLib = nullptr;
+    PGCReadPort GCReadPort = nullptr;
+    PGCWritePort GCWritePort = nullptr;
+    PTLOpen TLOpen = nullptr;
+    PTLClose TLClose = nullptr;
+    PTLGetNumInterfaces TLGetNumInterfaces = nullptr;
+    PTLGetInterfaceID TLGetInterfaceID = nullptr;
+    PTLOpenInterface TLOpenInterface = nullptr;
+    PIFGetNumDevices IFGetNumDevices = nullptr;
+    PIFGetDeviceID IFGetDeviceID = nullptr;
+    PIFGetDeviceInfo IFGetDeviceInfo = nullptr;
+    PIFOpenDevice IFOpenDevice = nullptr;
+    PDevGetPort DevGetPort = nullptr;
+    PDevClose DevClose = nullptr;
+    GC_ERROR(GC_CALLTYPE* DSClose)(DS_HANDLE) = nullptr;
+
+    template <typename F> void Bind(F& slot, const char* name) {
+        slot = reinterpret_cast<F>(platform::ResolveSymbol(library, name));
+        ASSERT_NE(slot, nullptr) << name;
+    }
+    void Load() {
+        platform::LibraryLoadFailure failure;
+        library = platform::LoadDynamicLibrary(CXP_SIM_PATH, failure);
+        ASSERT_NE(library, nullptr) << failure.reason;
+        Bind(GCInitLib, "GCInitLib");
+        Bind(GCCloseLib, "GCCloseLib");
+        Bind(GCReadPort, "GCReadPort");
+        Bind(GCWritePort, "GCWritePort");
+        Bind(TLOpen, "TLOpen");
+        Bind(TLClose, "TLClose");
+        Bind(TLGetNumInterfaces, "TLGetNumInterfaces");
+        Bind(TLGetInterfaceID, "TLGetInterfaceID");
+        Bind(TLOpenInterface, "TLOpenInterface");
+        Bind(IFGetNumDevices, "IFGetNumDevices");
+        Bind(IFGetDeviceID, "IFGetDeviceID");
+        Bind(IFGetDeviceInfo, "IFGetDeviceInfo");
+        Bind(IFOpenDevice, "IFOpenDevice");
+        Bind(DevGetPort, "DevGetPort");
+        Bind(DevClose, "DevClose");
+        Bind(DSClose, "DSClose");
+    }
+};
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// One simulator session: configuration and record folder set before GCInitLib.
+class SimSession : public ::testing::Test {
+protected:
+    void Start(const std::string& config, GC_ERROR expected = GC_ERR_SUCCESS) {
+        dir = fs::current_path() / "sim-scratch" /
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(dir);
+        fs::create_directories(dir / "record");
+        if (config.empty()) {
+            platform::UnsetEnvironment("CXP_SIM_CONFIG");
+        } else {
+            std::ofstream(dir / "sim.ini") << config;
+            platform::SetEnvironment("CXP_SIM_CONFIG", (dir / "sim.ini").string());
+        }
+        platform::SetEnvironment("CXP_SIM_RECORD_DIR", (dir / "record").string());
+        Reload();
+        ASSERT_EQ(sim.GCInitLib(), expected);
+        started = expected == GC_ERR_SUCCESS;
+    }
+    void Reload() {
+        if (sim.library != nullptr) {
+            if (started)
+                sim.GCCloseLib();
+            started = false;
+            platform::FreeDynamicLibrary(sim.library);
+        }
+        sim = Producer{};
+        sim.Load();
+    }
+    void TearDown() override {
+        if (started)
+            sim.GCCloseLib();
+        platform::FreeDynamicLibrary(sim.library);
+        platform::UnsetEnvironment("CXP_SIM_CONFIG");
+        platform::UnsetEnvironment("CXP_SIM_RECORD_DIR");
+    }
+    // Opens the first device of interface `index` and its port.
+    PORT_HANDLE OpenCamera(uint32_t index = 0) {
+        if (tl == nullptr) {
+            EXPECT_EQ(sim.TLOpen(&tl), GC_ERR_SUCCESS);
+        }
+        char id[64];
+        size_t size = sizeof id;
+        EXPECT_EQ(sim.TLGetInterfaceID(tl, index, id, &size), GC_ERR_SUCCESS);
+        IF_HANDLE iface = nullptr;
+        EXPECT_EQ(sim.TLOpenInterface(tl, id, &iface), GC_ERR_SUCCESS);
+        size = sizeof id;
+        EXPECT_EQ(sim.IFGetDeviceID(iface, 0, id, &size), GC_ERR_SUCCESS);
+        EXPECT_EQ(sim.IFOpenDevice(iface, id, DEVICE_ACCESS_CONTROL, &device), GC_ERR_SUCCESS);
+        PORT_HANDLE port = nullptr;
+        EXPECT_EQ(sim.DevGetPort(device, &port), GC_ERR_SUCCESS);
+        return port;
+    }
+    GC_ERROR Write32(PORT_HANDLE port, uint64_t address, uint32_t value) {
+        uint8_t bytes[4] = {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8),
+                            uint8_t(value)};
+        size_t size = 4;
+        return sim.GCWritePort(port, address, bytes, &size);
+    }
+    GC_ERROR Read32(PORT_HANDLE port, uint64_t address, uint32_t& value) {
+        uint8_t bytes[4] = {};
+        size_t size = 4;
+        GC_ERROR status = sim.GCReadPort(port, address, bytes, &size);
+        value = (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) |
+                (uint32_t(bytes[2]) << 8) | bytes[3];
+        return status;
+    }
+    // The tool's sequence up to the flash command, for an already padded image.
+    void Upload(PORT_HANDLE port, const std::string& image, uint32_t crc, bool secondary = false) {
+        EXPECT_EQ(Write32(port, 0xAB00, 0x5B17), GC_ERR_SUCCESS);
+        EXPECT_EQ(Write32(port, 0xAB04, 0), GC_ERR_SUCCESS);
+        EXPECT_EQ(Write32(port, 0xAB08, static_cast<uint32_t>(image.size())), GC_ERR_SUCCESS);
+        if (secondary) {
+            EXPECT_EQ(Write32(port, 0xAB14, 2), GC_ERR_SUCCESS);
+        }
+        for (size_t offset = 0; offset < image.size(); offset += 1024) {
+            size_t size = std::min<size_t>(1024, image.size() - offset);
+            EXPECT_EQ(sim.GCWritePort(port, 0x70000000 + offset, image.data() + offset, &size),
+                      GC_ERR_SUCCESS);
+        }
+        EXPECT_EQ(Write32(port, 0xAB0C, crc), GC_ERR_SUCCESS);
+        EXPECT_EQ(Write32(port, 0xAB10, 1), GC_ERR_SUCCESS);
+    }
+    std::string Record(const std::string& name) { return Slurp(dir / "record" / name); }
+
+    Producer sim;
+    fs::path dir;
+    bool started = false;
+    TL_HANDLE tl = nullptr;
+    DEV_HANDLE device = nullptr;
+};
+
+TEST_F(SimSession, HonoursTheInitCloseAndHandleRules) {
+    Reload();
+    TL_HANDLE none = nullptr;
+    EXPECT_EQ(sim.TLOpen(&none), GC_ERR_NOT_INITIALIZED);
+    Start("");
+    EXPECT_EQ(sim.GCInitLib(), GC_ERR_RESOURCE_IN_USE);
+    EXPECT_EQ(sim.TLOpen(nullptr), GC_ERR_INVALID_PARAMETER);
+    EXPECT_EQ(sim.TLOpen(&tl), GC_ERR_SUCCESS);
+    uint32_t count = 0;
+    int bogus = 0;
+    EXPECT_EQ(sim.TLGetNumInterfaces(&bogus, &count), GC_ERR_INVALID_HANDLE);
+    EXPECT_EQ(sim.TLGetNumInterfaces(tl, &count), GC_ERR_SUCCESS);
+    EXPECT_EQ(count, 1u);
+
+    // Sizes: asked for, too small, enough.
+    size_t size = 0;
+    EXPECT_EQ(sim.TLGetInterfaceID(tl, 0, nullptr, &size), GC_ERR_SUCCESS);
+    EXPECT_EQ(size, sizeof "CXP-IF0");
+    char id[8] = "xxxxxxx";
+    size = 3;
+    EXPECT_EQ(sim.TLGetInterfaceID(tl, 0, id, &size), GC_ERR_BUFFER_TOO_SMALL);
+    size = sizeof id;
+    EXPECT_EQ(sim.TLGetInterfaceID(tl, 0, id, &size), GC_ERR_SUCCESS);
+    EXPECT_STREQ(id, "CXP-IF0");
+    EXPECT_EQ(sim.TLGetInterfaceID(tl, 1, id, &size), GC_ERR_INVALID_INDEX);
+    EXPECT_EQ(sim.TLGetInterfaceID(tl, 0, id, nullptr), GC_ERR_INVALID_PARAMETER);
+
+    PORT_HANDLE port = OpenCamera();
+    ASSERT_NE(port, nullptr);
+    uint32_t value = 0;
+    EXPECT_EQ(Read32(port, 0x4000, value), GC_ERR_INVALID_ADDRESS);
+    EXPECT_EQ(sim.GCReadPort(port, 0x2020, nullptr, &size), GC_ERR_INVALID_PARAMETER);
+    char model[40] = {};
+    size = 32;
+    EXPECT_EQ(sim.GCReadPort(port, 0x2020, model, &size), GC_ERR_SUCCESS);
+    EXPECT_STREQ(model, "TQ-12M-CXP");
+    size = 40;
+    EXPECT_EQ(sim.GCReadPort(port, 0x2020, model, &size), GC_ERR_INVALID_ADDRESS);
+    EXPECT_EQ(sim.DSClose(nullptr), GC_ERR_NOT_IMPLEMENTED);
+
+    // A closed device takes its port along; both handles are stale from then on.
+    EXPECT_EQ(sim.DevClose(device), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim.DevClose(device), GC_ERR_INVALID_HANDLE);
+    EXPECT_EQ(Read32(port, 0x2020, value), GC_ERR_INVALID_HANDLE);
+    EXPECT_EQ(sim.TLClose(tl), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim.TLClose(tl), GC_ERR_INVALID_HANDLE);
+    EXPECT_EQ(sim.GCCloseLib(), GC_ERR_SUCCESS);
+    started = false;
+    EXPECT_EQ(sim.TLOpen(&tl), GC_ERR_NOT_INITIALIZED);
+    EXPECT_EQ(sim.GCCloseLib(), GC_ERR_NOT_INITIALIZED);
+}
+
+TEST_F(SimSession, AcceptsACompleteImageAndRecordsTrafficAndImage) {
+    Start("[camera cam0]\nbusy_reads = 2\n");
+    PORT_HANDLE port = OpenCamera();
+    Upload(port, std::string("abc\0", 4), 0xA75D6850);
+    uint32_t value = 0;
+    EXPECT_EQ(Read32(port, 0xAB0C, value), GC_ERR_TIMEOUT);
+    EXPECT_EQ(Read32(port, 0xAB0C, value), GC_ERR_TIMEOUT);
+    EXPECT_EQ(Read32(port, 0xAB0C, value), GC_ERR_SUCCESS);
+    EXPECT_EQ(value, 0xA75D6850u);
+    EXPECT_EQ(Read32(port, 0xAB14, value), GC_ERR_SUCCESS);
+    EXPECT_NE(value, 2u) << "no secondary FPGA configured";
+
+    EXPECT_EQ(Record("cam0.image.bin"), std::string("abc\0", 4));
+    const std::string result = Record("cam0.result.txt");
+    EXPECT_NE(result.find("result = accepted\nreason = ok\n"), std::string::npos) << result;
+    EXPECT_NE(result.find("crc_computed = a75d6850\n"), std::string::npos) << result;
+    const std::string traffic = Record("traffic.log");
+    EXPECT_NE(traffic.find("cam0 W 0x0000AB00 4 0 00005B17\n"
+                           "cam0 W 0x0000AB04 4 0 00000000\n"
+                           "cam0 W 0x0000AB08 4 0 00000004\n"
+                           "cam0 W 0x70000000 4 0 61626300\n"
+                           "cam0 W 0x0000AB0C 4 0 A75D6850\n"
+                           "cam0 W 0x0000AB10 4 0 00000001\n"
+                           "cam0 R 0x0000AB0C 4 -1011\n"
+                           "cam0 R 0x0000AB0C 4 -1011\n"
+                           "cam0 R 0x0000AB0C 4 0 A75D6850\n"),
+              std::string::npos)
+        << traffic;
+}
+
+TEST_F(SimSession, RejectsAWrongChecksumAnIncompleteImageAndAnUnsupportedTarget) {
+    Start("[camera cam0]\n");
+    PORT_HANDLE port = OpenCamera();
+    Upload(port, "abcd", 0x12345678);
+    EXPECT_NE(Record("cam0.result.txt").find("result = rejected\nreason = checksum mismatch\n"),
+              std::string::npos);
+
+    // Announce two chunks, send one.
+    std::string image(2048, 'x');
+    EXPECT_EQ(Write32(port, 0xAB00, 0x5B17), GC_ERR_SUCCESS);
+    EXPECT_EQ(Write32(port, 0xAB08, 2048), GC_ERR_SUCCESS);
+    size_t size = 1024;
+    EXPECT_EQ(sim.GCWritePort(port, 0x70000000, image.data(), &size), GC_ERR_SUCCESS);
+    EXPECT_EQ(Write32(port, 0xAB0C, 0), GC_ERR_SUCCESS);
+    EXPECT_EQ(Write32(port, 0xAB10, 1), GC_ERR_SUCCESS);
+    EXPECT_NE(Record("cam0.result.txt").find("reason = image incomplete: 1024 of 2048 bytes"),
+              std::string::npos);
+
+    Upload(port, "abcd", 0xED82CD11, true);
+    const std::string result = Record("cam0.result.txt");
+    EXPECT_NE(result.find("target = secondary\n"), std::string::npos) << result;
+    EXPECT_NE(result.find("reason = camera has no secondary FPGA"), std::string::npos) << result;
+}
+
+TEST_F(SimSession, SecondaryFpgaReadsBackTwoAndTakesTheImage) {
+    Start("[camera cam0]\nsecondary_fpga = yes\n");
+    PORT_HANDLE port = OpenCamera();
+    uint32_t value = 0;
+    EXPECT_EQ(Read32(port, 0xAB14, value), GC_ERR_SUCCESS);
+    EXPECT_EQ(value, 2u);
+    Upload(port, "abcd", 0xED82CD11, true);
+    EXPECT_NE(Record("cam0.result.txt").find("target = secondary\nsize = 4\nreceived = 4\n"),
+              std::string::npos);
+    EXPECT_NE(Record("cam0.result.txt").find("result = accepted"), std::string::npos);
+}
+
+TEST_F(SimSession, InjectsConfiguredFaults) {
+    Start("[interface IF-A]\ndevices = D1, D2\nrefuse_open = D2\n"
+          "[interface IF-B]\ndevices = D3\n"
+          "[device D3]\nnull_port = yes\n"
+          "[camera D1]\nfail_read = 2\nfail_write = 1\nmodel_read_fails = yes\n"
+          "serial = 0123456789ABCDEF\n"
+          "[fault]\nTLGetInterfaceID = 2 GC_ERR_IO\n");
+    PORT_HANDLE port = OpenCamera(0);
+    char text[32];
+    size_t size = 16;
+    EXPECT_EQ(sim.GCReadPort(port, 0x20B0, text, &size), GC_ERR_SUCCESS);
+    EXPECT_EQ(std::string(text, 16), "0123456789ABCDEF") << "a full register has no zero byte";
+    size = 16;
+    EXPECT_EQ(sim.GCReadPort(port, 0x20B0, text, &size), GC_ERR_IO) << "second read fails";
+    size = 32;
+    EXPECT_EQ(sim.GCReadPort(port, 0x2020, text, &size), GC_ERR_IO) << "model unreadable";
+    EXPECT_EQ(Write32(port, 0xB0E8, 0xD2C4), GC_ERR_IO) << "first write fails";
+    EXPECT_EQ(Write32(port, 0xB0E8, 0xD2C4), GC_ERR_SUCCESS);
+
+    IF_HANDLE iface = nullptr;
+    EXPECT_EQ(sim.TLOpenInterface(tl, "IF-A", &iface), GC_ERR_RESOURCE_IN_USE);
+    char id[16];
+    size = sizeof id;
+    EXPECT_EQ(sim.TLGetInterfaceID(tl, 1, id, &size), GC_ERR_IO) << "its 2nd call";
+    size = sizeof id;
+    EXPECT_EQ(sim.TLGetInterfaceID(tl, 1, id, &size), GC_ERR_SUCCESS);
+    IF_HANDLE other = nullptr;
+    EXPECT_EQ(sim.TLOpenInterface(tl, id, &other), GC_ERR_SUCCESS);
+    DEV_HANDLE dev = nullptr;
+    EXPECT_EQ(sim.IFOpenDevice(other, "D3", DEVICE_ACCESS_CONTROL, &dev), GC_ERR_SUCCESS);
+    PORT_HANDLE nullPort = &dev;
+    EXPECT_EQ(sim.DevGetPort(dev, &nullPort), GC_ERR_SUCCESS);
+    EXPECT_EQ(nullPort, nullptr);
+}
+
+TEST_F(SimSession, RefusedOpenAndBadConfigurations) {
+    Start("[interface IF-A]\ndevices = D1\nrefuse_open = D1\n");
+    ASSERT_EQ(sim.TLOpen(&tl), GC_ERR_SUCCESS);
+    IF_HANDLE iface = nullptr;
+    ASSERT_EQ(sim.TLOpenInterface(tl, "IF-A", &iface), GC_ERR_SUCCESS);
+    DEV_HANDLE dev = nullptr;
+    EXPECT_EQ(sim.IFOpenDevice(iface, "D1", DEVICE_ACCESS_CONTROL, &dev), GC_ERR_ACCESS_DENIED);
+    EXPECT_EQ(sim.IFOpenDevice(iface, "nope", DEVICE_ACCESS_CONTROL, &dev), GC_ERR_INVALID_ID);
+    Start("[camera c]\nmodel = " + std::string(33, 'm') + "\n", GC_ERR_INVALID_PARAMETER);
+    platform::SetEnvironment("CXP_SIM_CONFIG", (dir / "absent.ini").string());
+    Reload();
+    EXPECT_EQ(sim.GCInitLib(), GC_ERR_INVALID_PARAMETER);
+    Start("[fault]\nGCInitLib = always GC_ERR_ERROR\n", GC_ERR_ERROR);
+}
+
+} // namespace
