@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "sim/SimConfig.h"
 
 namespace {
@@ -66,6 +70,20 @@ TEST(SimConfig, TopologyDefaultsFillWhatTheFileLeavesOut) {
     ASSERT_TRUE(sim::ParseConfig("[link]\nlatency_us = 5\n", "h", config, error));
     EXPECT_TRUE(config.interfaces.empty());
     EXPECT_EQ(config.latencyUs, 5u);
+}
+
+TEST(SimConfig, EveryShippedExampleParses) {
+    size_t examples = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(CXP_SIM_EXAMPLES)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        sim::SimConfig config;
+        std::string error;
+        EXPECT_TRUE(sim::ParseConfig(text.str(), entry.path().string(), config, error)) << error;
+        ++examples;
+    }
+    EXPECT_GE(examples, 5u);
 }
 
 } // namespace
