@@ -60,6 +60,7 @@ WideDirectoryStream* OpenWideDirectory(const wchar_t* name) {
         Release(wide);
         return nullptr;
     }
+    const DWORD pathLength = length;
     wchar_t last = wide->pattern[length - 1];
     if (last == L'\\' || last == L'/' || last == L':') {
         wide->pattern[length++] = L'*';
@@ -72,7 +73,16 @@ WideDirectoryStream* OpenWideDirectory(const wchar_t* name) {
                                     FindExSearchNameMatch, nullptr, 0);
     if (wide->search == INVALID_HANDLE_VALUE) {
         wide->cached = 0;
-        errno = ErrnoFor(GetLastError());
+        int code = ErrnoFor(GetLastError());
+        if (code == ENOENT) {
+            // Some find-file realisations (wine's) call "file\*" a missing path; the reader
+            // promises ENOTDIR for an existing file on both platforms.
+            wide->pattern[pathLength] = L'\0';
+            DWORD attributes = GetFileAttributesW(wide->pattern);
+            if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                code = ENOTDIR;
+        }
+        errno = code;
         Release(wide);
         return nullptr;
     }

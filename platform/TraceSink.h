@@ -5,9 +5,7 @@ namespace platform {
 // when that is set and not empty ("-" is standard error), otherwise the debugger output on
 // Windows and syslog elsewhere.
 void EmitTrace(const char* message);
-} // namespace platform
-
-namespace platform {
-// Forgets the trace target chosen so far; the next message reads CXP_FWUPDATE_TRACE again.
+// Closes the trace file, if one is open, so that the next message reads CXP_FWUPDATE_TRACE
+// afresh. For tests that point the trace at files of their own.
 void ResetTraceSink();
 } // namespace platform

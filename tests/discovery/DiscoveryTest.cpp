@@ -67,6 +67,14 @@ TEST(SearchPath, ReadTracesTheWholeValueFirst) {
     EXPECT_EQ(manager.genTLPaths, (Lines{"x", "y"}));
     EXPECT_EQ(trace.lines,
               (Lines{"64bit", "libvar: " + PathList("x|y"), "GenTLPath: x", "GenTLPath: y"}));
+
+    // Defined but empty is a value, not a missing variable: one empty entry, no stop.
+    ASSERT_TRUE(platform::SetEnvironment("GENICAM_GENTL64_PATH", ""));
+    TraceCapture emptyTrace;
+    ProducerManager empty;
+    EXPECT_EQ(empty.ReadSearchPath(empty.genTLPaths), 0);
+    EXPECT_EQ(empty.genTLPaths, (Lines{""}));
+    EXPECT_EQ(emptyTrace.lines, (Lines{"64bit", "libvar: ", "GenTLPath: "}));
 }
 
 class ProducerScan : public ::testing::Test {

@@ -43,6 +43,13 @@ TEST(Environment, TellsUndefinedFromEmpty) {
     ASSERT_TRUE(platform::SetEnvironment("CXP_TEST_VARIABLE", "a;b:c"));
     EXPECT_TRUE(platform::ReadEnvironment("CXP_TEST_VARIABLE", value));
     EXPECT_EQ(value, "a;b:c");
+    // Defined but empty must stay defined: the search path treats it as one empty entry.
+    ASSERT_TRUE(platform::SetEnvironment("CXP_TEST_VARIABLE", ""));
+    value = "untouched";
+    EXPECT_TRUE(platform::ReadEnvironment("CXP_TEST_VARIABLE", value));
+    EXPECT_EQ(value, "");
+    ASSERT_TRUE(platform::UnsetEnvironment("CXP_TEST_VARIABLE"));
+    EXPECT_FALSE(platform::ReadEnvironment("CXP_TEST_VARIABLE", value));
     platform::UnsetEnvironment("CXP_TEST_VARIABLE");
 }
 
