@@ -20,6 +20,7 @@ ImageLoad LoadFirmwareImage(std::istream& file, std::vector<uint8_t>& image, uin
     image.assign(UploadSize(fileSize), 0);
     file.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(fileSize));
     if (file.gcount() != static_cast<std::streamsize>(fileSize)) {
+        std::vector<uint8_t>().swap(image); // zeros in place of the missing bytes: useless
         return ImageLoad::ReadError;
     }
     return ImageLoad::Loaded;

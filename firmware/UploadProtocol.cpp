@@ -68,35 +68,9 @@ bool SendImage(TQRemoteDevice& camera, const std::vector<uint8_t>& image) {
     }
     return true;
 }
-} // namespace
-
-void SetUploadSleep(UploadSleepFunction sleep) {
-    uploadSleep = sleep ? sleep : platform::SleepMilliseconds;
-}
-
-GC_ERROR WriteRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t value) {
-    const uint8_t bytes[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
-                              static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
-    size_t size = sizeof bytes;
-    return camera.wrapper->GCWritePort(camera.hPort, address, bytes, &size);
-}
-
-bool UploadFirmware(TQRemoteDevice& camera, std::string fileName) {
-    ConsolePrint("open file >>>%s<<<\n", fileName.c_str());
-    std::ifstream file(fileName, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
-        ConsolePrint("file open not successful\n");
-        return false;
-    }
-    return UploadFirmwareFrom(camera, fileName, file);
-}
-
-bool UploadFirmwareFrom(TQRemoteDevice& camera, const std::string& fileName, std::istream& file) {
-    std::vector<uint8_t> image;
-    uint32_t fileSize = 0;
-    if (!ReadImage(file, image, fileSize)) {
-        return false;
-    }
+// Everything after reading: header, data, checksum, flash command and the wait for the camera.
+bool UploadImage(TQRemoteDevice& camera, const std::string& fileName, std::vector<uint8_t>& image,
+                 uint32_t fileSize) {
     const uint32_t uploadSize = static_cast<uint32_t>(image.size());
     const uint32_t crc = ImageCrc32(image.data(), uploadSize);
     ConsolePrint("file size %u, upload size %u, crc %08x\n", fileSize, uploadSize, crc);
@@ -154,4 +128,37 @@ bool UploadFirmwareFrom(TQRemoteDevice& camera, const std::string& fileName, std
         uploadSleep(500);
     }
     return true;
+}
+
+} // namespace
+
+void SetUploadSleep(UploadSleepFunction sleep) {
+    uploadSleep = sleep ? sleep : platform::SleepMilliseconds;
+}
+
+GC_ERROR WriteRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t value) {
+    const uint8_t bytes[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+                              static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+    size_t size = sizeof bytes;
+    return camera.wrapper->GCWritePort(camera.hPort, address, bytes, &size);
+}
+
+bool UploadFirmware(TQRemoteDevice& camera, std::string fileName) {
+    ConsolePrint("open file >>>%s<<<\n", fileName.c_str());
+    std::ifstream file(fileName, std::ios::in | std::ios::binary);
+    if (!file.is_open()) {
+        ConsolePrint("file open not successful\n");
+        return false;
+    }
+    std::vector<uint8_t> image;
+    uint32_t fileSize = 0;
+    const bool read = ReadImage(file, image, fileSize);
+    file.close(); // not needed during the upload and the wait that follows
+    return read && UploadImage(camera, fileName, image, fileSize);
+}
+
+bool UploadFirmwareFrom(TQRemoteDevice& camera, const std::string& fileName, std::istream& file) {
+    std::vector<uint8_t> image;
+    uint32_t fileSize = 0;
+    return ReadImage(file, image, fileSize) && UploadImage(camera, fileName, image, fileSize);
 }

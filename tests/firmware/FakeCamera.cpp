@@ -56,13 +56,7 @@ GC_ERROR GC_CALLTYPE ReadPort(PORT_HANDLE hPort, uint64_t iAddress, void* pBuffe
     EXPECT_EQ(*piSize, 4u);
     PortAccess access{'R', iAddress, *piSize, {}, 0};
     auto* bytes = static_cast<uint8_t*>(pBuffer);
-    if (iAddress == regs::kUpdateTarget) {
-        if (c.targetReadFails) {
-            access.status = GC_ERR_TIMEOUT;
-        } else {
-            Put32(bytes, c.targetReadBack);
-        }
-    } else if (iAddress == regs::kUpdateChecksum) {
+    if (iAddress == regs::kUpdateChecksum) {
         if (c.busyReads > 0) {
             --c.busyReads;
             access.status = GC_ERR_TIMEOUT;

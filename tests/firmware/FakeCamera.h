@@ -24,9 +24,7 @@ struct Camera {
     std::vector<uint8_t> window;   // the bytes of the data window, by offset
     int failWrite = 0;             // 1-based number of the write that fails; 0: none
     uint64_t failWriteAddress = 0; // every write to this address fails; 0: none
-    uint32_t targetReadBack = 2;
-    bool targetReadFails = false;
-    int busyReads = 0; // checksum reads that fail before the camera answers
+    int busyReads = 0;             // checksum reads that fail before the camera answers
     int writes = 0;
 
     // "W 0x0000AB00 00005B17" for 4-byte accesses, "W 0x70000000 [1024]" for data chunks.
