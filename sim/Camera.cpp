@@ -110,20 +110,22 @@ void Camera::ChargeLink(size_t size) {
 
 int32_t Camera::Read(uint64_t address, void* buffer, size_t size) {
     ++reads;
-    ChargeLink(size);
     int32_t status = config.failRead != 0 && reads == config.failRead
                          ? -1010
                          : ReadRegister(address, buffer, size);
+    // A refused access costs the round trip but moves no bytes (and a bogus size must not
+    // stall the caller).
+    ChargeLink(status == 0 ? size : 0);
     recorder.Access(config.name, 'R', address, size, status, status == 0 ? buffer : nullptr);
     return status;
 }
 
 int32_t Camera::Write(uint64_t address, const void* buffer, size_t size) {
     ++writes;
-    ChargeLink(size);
     int32_t status = config.failWrite != 0 && writes == config.failWrite
                          ? -1010
                          : WriteRegister(address, static_cast<const uint8_t*>(buffer), size);
+    ChargeLink(status == 0 ? size : 0);
     recorder.Access(config.name, 'W', address, size, status, buffer);
     return status;
 }
@@ -142,7 +144,7 @@ int32_t Camera::ReadRegister(uint64_t address, void* buffer, size_t size) {
     for (const Text& text : texts) {
         if (address < text.base || address >= text.base + text.width)
             continue;
-        if (address + size > text.base + text.width)
+        if (size > text.width || address - text.base + size > text.width)
             return -1015; // INVALID_ADDRESS: past the register
         if (text.fails)
             return -1010; // IO
@@ -201,6 +203,8 @@ int32_t Camera::WriteRegister(uint64_t address, const uint8_t* buffer, size_t si
             Reject("image data before the update header");
         else if (offset + size > announced)
             Reject("image data beyond the announced size");
+        else if (offset + size > image.size())
+            Reject("image data beyond the data window");
         else if (offset != received)
             Reject("image data out of order at offset " + std::to_string(offset));
         else {
@@ -238,8 +242,14 @@ int32_t Camera::WriteRegister(uint64_t address, const uint8_t* buffer, size_t si
             Reject("update size before the update magic");
         announced = value;
         sizeSeen = true;
-        image.assign(value, 0);
         received = 0;
+        // A size the window cannot hold is refused rather than allocated.
+        if (value > kWindowSpan) {
+            Reject("update size beyond the data window");
+            image.clear();
+        } else {
+            image.assign(value, 0);
+        }
         return 0;
     case 0xAB0C:
         checksum = value;

@@ -16,17 +16,32 @@
 
 namespace {
 
-struct TLObject {};
+// Handles are numbers that are never handed out twice in a process, so a closed handle stays
+// invalid even when a later object lands at the same address.
+uintptr_t lastHandle = 0;
+void* NewHandle() {
+    lastHandle += 0x10;
+    return reinterpret_cast<void*>(lastHandle);
+}
+
+struct TLObject {
+    void* handle = NewHandle();
+};
 struct IFObject {
+    void* handle = NewHandle();
     size_t index = 0; // into config.interfaces
     bool updated = false;
 };
-struct DevObject {
-    std::string id;
-    IF_HANDLE parent = nullptr;
+struct DevObject;
+struct PortObject {
+    void* handle = NewHandle();
+    DevObject* device = nullptr;
     sim::Camera* camera = nullptr;
 };
-struct PortObject {
+struct DevObject {
+    void* handle = NewHandle();
+    std::string id;
+    IF_HANDLE parent = nullptr;
     sim::Camera* camera = nullptr;
 };
 
@@ -60,9 +75,13 @@ template <typename T> T* Find(std::vector<std::unique_ptr<T>>& list, void* handl
     if (handle == nullptr)
         return nullptr;
     for (auto& item : list)
-        if (item.get() == handle)
+        if (item->handle == handle)
             return item.get();
     return nullptr;
+}
+
+bool IsTL(TL_HANDLE handle) {
+    return handle != nullptr && library->tl != nullptr && library->tl->handle == handle;
 }
 
 template <typename T> void Drop(std::vector<std::unique_ptr<T>>& list, const T* item) {
@@ -214,7 +233,9 @@ bool LoadConfiguration(sim::SimConfig& config) {
 
 } // namespace
 
-#define SIM_EXPORT extern "C" GC_ERROR GC_CALLTYPE
+// SIM_VISIBLE comes from the build: default visibility on Linux, where everything else of the
+// library stays hidden; the module definition file names the exports on Windows.
+#define SIM_EXPORT extern "C" SIM_VISIBLE GC_ERROR GC_CALLTYPE
 
 // Guards every function but GCInitLib: the library must be initialised, then a configured
 // fault may strike.
@@ -287,13 +308,13 @@ SIM_EXPORT TLOpen(TL_HANDLE* phTL) {
     if (library->tl != nullptr)
         return GC_ERR_RESOURCE_IN_USE;
     library->tl = std::make_unique<TLObject>();
-    *phTL = library->tl.get();
+    *phTL = library->tl->handle;
     return GC_ERR_SUCCESS;
 }
 
 SIM_EXPORT TLClose(TL_HANDLE hTL) {
     SIM_ENTER("TLClose");
-    if (hTL == nullptr || hTL != library->tl.get())
+    if (!IsTL(hTL))
         return GC_ERR_INVALID_HANDLE;
     library->ports.clear();
     library->devices.clear();
@@ -306,7 +327,7 @@ SIM_EXPORT TLClose(TL_HANDLE hTL) {
 SIM_EXPORT TLGetInfo(TL_HANDLE hTL, TL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,
                      size_t* piSize) {
     SIM_ENTER("TLGetInfo");
-    if (hTL == nullptr || hTL != library->tl.get())
+    if (!IsTL(hTL))
         return GC_ERR_INVALID_HANDLE;
     switch (iInfoCmd) {
     case TL_INFO_ID:
@@ -339,7 +360,7 @@ SIM_EXPORT TLGetInfo(TL_HANDLE hTL, TL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType,
 
 SIM_EXPORT TLGetNumInterfaces(TL_HANDLE hTL, uint32_t* piNumIfaces) {
     SIM_ENTER("TLGetNumInterfaces");
-    if (hTL == nullptr || hTL != library->tl.get())
+    if (!IsTL(hTL))
         return GC_ERR_INVALID_HANDLE;
     if (piNumIfaces == nullptr)
         return GC_ERR_INVALID_PARAMETER;
@@ -349,7 +370,7 @@ SIM_EXPORT TLGetNumInterfaces(TL_HANDLE hTL, uint32_t* piNumIfaces) {
 
 SIM_EXPORT TLGetInterfaceID(TL_HANDLE hTL, uint32_t iIndex, char* sID, size_t* piSize) {
     SIM_ENTER("TLGetInterfaceID");
-    if (hTL == nullptr || hTL != library->tl.get())
+    if (!IsTL(hTL))
         return GC_ERR_INVALID_HANDLE;
     if (iIndex >= library->config.interfaces.size())
         return GC_ERR_INVALID_INDEX;
@@ -359,7 +380,7 @@ SIM_EXPORT TLGetInterfaceID(TL_HANDLE hTL, uint32_t iIndex, char* sID, size_t* p
 SIM_EXPORT TLGetInterfaceInfo(TL_HANDLE hTL, const char* sIfaceID, INTERFACE_INFO_CMD iInfoCmd,
                               INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) {
     SIM_ENTER("TLGetInterfaceInfo");
-    if (hTL == nullptr || hTL != library->tl.get())
+    if (!IsTL(hTL))
         return GC_ERR_INVALID_HANDLE;
     const sim::InterfaceConfig* iface = InterfaceById(sIfaceID);
     if (iface == nullptr)
@@ -369,7 +390,7 @@ SIM_EXPORT TLGetInterfaceInfo(TL_HANDLE hTL, const char* sIfaceID, INTERFACE_INF
 
 SIM_EXPORT TLOpenInterface(TL_HANDLE hTL, const char* sIfaceID, IF_HANDLE* phIface) {
     SIM_ENTER("TLOpenInterface");
-    if (hTL == nullptr || hTL != library->tl.get())
+    if (!IsTL(hTL))
         return GC_ERR_INVALID_HANDLE;
     if (phIface == nullptr)
         return GC_ERR_INVALID_PARAMETER;
@@ -381,14 +402,14 @@ SIM_EXPORT TLOpenInterface(TL_HANDLE hTL, const char* sIfaceID, IF_HANDLE* phIfa
             return GC_ERR_RESOURCE_IN_USE;
     library->interfaces.push_back(std::make_unique<IFObject>());
     library->interfaces.back()->index = index;
-    *phIface = library->interfaces.back().get();
+    *phIface = library->interfaces.back()->handle;
     return GC_ERR_SUCCESS;
 }
 
 SIM_EXPORT TLUpdateInterfaceList(TL_HANDLE hTL, bool8_t* pbChanged, uint64_t iTimeout) {
     (void)iTimeout;
     SIM_ENTER("TLUpdateInterfaceList");
-    if (hTL == nullptr || hTL != library->tl.get())
+    if (!IsTL(hTL))
         return GC_ERR_INVALID_HANDLE;
     if (pbChanged != nullptr)
         *pbChanged = library->tlUpdated ? 0 : 1;
@@ -484,7 +505,7 @@ SIM_EXPORT IFOpenDevice(IF_HANDLE hIface, const char* sDeviceID, DEVICE_ACCESS_F
     made->id = device->id;
     made->parent = hIface;
     made->camera = library->cameras.at(device->camera).get();
-    *phDevice = made.get();
+    *phDevice = made->handle;
     library->devices.push_back(std::move(made));
     return GC_ERR_SUCCESS;
 }
@@ -500,9 +521,17 @@ SIM_EXPORT DevGetPort(DEV_HANDLE hDevice, PORT_HANDLE* phRemoteDevice) {
         *phRemoteDevice = nullptr;
         return GC_ERR_SUCCESS;
     }
+    // One port per device, however often it is asked for.
+    for (auto& port : library->ports) {
+        if (port->device == device) {
+            *phRemoteDevice = port->handle;
+            return GC_ERR_SUCCESS;
+        }
+    }
     library->ports.push_back(std::make_unique<PortObject>());
+    library->ports.back()->device = device;
     library->ports.back()->camera = device->camera;
-    *phRemoteDevice = library->ports.back().get();
+    *phRemoteDevice = library->ports.back()->handle;
     return GC_ERR_SUCCESS;
 }
 
@@ -521,9 +550,9 @@ SIM_EXPORT DevClose(DEV_HANDLE hDevice) {
     DevObject* device = Find(library->devices, hDevice);
     if (device == nullptr)
         return GC_ERR_INVALID_HANDLE;
-    // The device's port goes with it.
+    // The device's port goes with it; another device of the same camera keeps its own.
     for (auto it = library->ports.begin(); it != library->ports.end();) {
-        if ((*it)->camera == device->camera)
+        if ((*it)->device == device)
             it = library->ports.erase(it);
         else
             ++it;

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -328,6 +331,124 @@ TEST_F(SimSession, RefusedOpenAndBadConfigurations) {
     Reload();
     EXPECT_EQ(sim.GCInitLib(), GC_ERR_INVALID_PARAMETER);
     Start("[fault]\nGCInitLib = always GC_ERR_ERROR\n", GC_ERR_ERROR);
+}
+
+TEST_F(SimSession, RefusesMalformedUpdatesWithoutCrashing) {
+    Start("[camera cam0]\n");
+    PORT_HANDLE port = OpenCamera();
+    auto reason = [&] {
+        const std::string result = Record("cam0.result.txt");
+        const size_t at = result.find("reason = ");
+        return at == std::string::npos ? result
+                                       : result.substr(at + 9, result.find('\n', at) - at - 9);
+    };
+    size_t size = 4;
+    // No magic: the size and data do not make an update.
+    EXPECT_EQ(Write32(port, 0xAB08, 4), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim.GCWritePort(port, 0x70000000, "abcd", &size), GC_ERR_SUCCESS);
+    EXPECT_EQ(Write32(port, 0xAB0C, 0xED82CD11), GC_ERR_SUCCESS);
+    EXPECT_EQ(Write32(port, 0xAB10, 1), GC_ERR_SUCCESS);
+    EXPECT_EQ(reason(), "update size before the update magic");
+
+    // More data than announced, even with the checksum of what was announced.
+    EXPECT_EQ(Write32(port, 0xAB00, 0x5B17), GC_ERR_SUCCESS);
+    EXPECT_EQ(Write32(port, 0xAB08, 4), GC_ERR_SUCCESS);
+    size = 8;
+    EXPECT_EQ(sim.GCWritePort(port, 0x70000000, "abcdefgh", &size), GC_ERR_SUCCESS);
+    EXPECT_EQ(Write32(port, 0xAB0C, 0xED82CD11), GC_ERR_SUCCESS);
+    EXPECT_EQ(Write32(port, 0xAB10, 1), GC_ERR_SUCCESS);
+    EXPECT_EQ(reason(), "image data beyond the announced size");
+
+    // A size no window holds, then data into it.
+    EXPECT_EQ(Write32(port, 0xAB00, 0x5B17), GC_ERR_SUCCESS);
+    EXPECT_EQ(Write32(port, 0xAB08, 0xFFFFFFFC), GC_ERR_SUCCESS);
+    size = 4;
+    EXPECT_EQ(sim.GCWritePort(port, 0x70000000, "abcd", &size), GC_ERR_SUCCESS);
+    EXPECT_EQ(Write32(port, 0xAB10, 1), GC_ERR_SUCCESS);
+    EXPECT_EQ(reason(), "update size beyond the data window");
+
+    // Sizes a consumer gets wrong: refused, nothing transferred.
+    char text[32];
+    size = SIZE_MAX;
+    EXPECT_EQ(sim.GCReadPort(port, 0x2000, text, &size), GC_ERR_INVALID_ADDRESS);
+    EXPECT_EQ(size, 0u);
+    size = 2;
+    EXPECT_EQ(sim.GCWritePort(port, 0xAB00, "ab", &size), GC_ERR_INVALID_PARAMETER);
+    size = 1025;
+    std::string big(1025, 'x');
+    EXPECT_EQ(sim.GCWritePort(port, 0x70000000, big.data(), &size), GC_ERR_INVALID_PARAMETER);
+    size = 4;
+    EXPECT_EQ(sim.GCWritePort(port, 0x2000, "abcd", &size), GC_ERR_ACCESS_DENIED);
+}
+
+TEST_F(SimSession, HandlesStayDistinctAndPortsBelongToTheirDevice) {
+    // Two devices in front of one camera.
+    Start("[interface IF]\ndevices = D1, D2\n[device D1]\ncamera = cam\n"
+          "[device D2]\ncamera = cam\n");
+    PORT_HANDLE first = OpenCamera();
+    DEV_HANDLE d1 = device;
+    PORT_HANDLE again = nullptr;
+    EXPECT_EQ(sim.DevGetPort(d1, &again), GC_ERR_SUCCESS);
+    EXPECT_EQ(again, first) << "one port per device";
+    char id[16];
+    size_t size = sizeof id;
+    ASSERT_EQ(sim.TLGetInterfaceID(tl, 0, id, &size), GC_ERR_SUCCESS);
+    IF_HANDLE iface = nullptr;
+    EXPECT_EQ(sim.TLOpenInterface(tl, id, &iface), GC_ERR_RESOURCE_IN_USE);
+
+    // Reach D2 through the interface handle that D1 was opened on: reopen the interface.
+    EXPECT_EQ(sim.TLClose(tl), GC_ERR_SUCCESS);
+    uint32_t value = 0;
+    EXPECT_EQ(Read32(first, 0x20B0, value), GC_ERR_INVALID_HANDLE) << "closed with the system";
+    tl = nullptr;
+    ASSERT_EQ(sim.TLOpen(&tl), GC_ERR_SUCCESS);
+    ASSERT_EQ(sim.TLOpenInterface(tl, "IF", &iface), GC_ERR_SUCCESS);
+    DEV_HANDLE a = nullptr;
+    DEV_HANDLE b = nullptr;
+    ASSERT_EQ(sim.IFOpenDevice(iface, "D1", DEVICE_ACCESS_CONTROL, &a), GC_ERR_SUCCESS);
+    ASSERT_EQ(sim.IFOpenDevice(iface, "D2", DEVICE_ACCESS_CONTROL, &b), GC_ERR_SUCCESS);
+    EXPECT_NE(a, d1) << "a handle is never handed out twice";
+    PORT_HANDLE pa = nullptr;
+    PORT_HANDLE pb = nullptr;
+    ASSERT_EQ(sim.DevGetPort(a, &pa), GC_ERR_SUCCESS);
+    ASSERT_EQ(sim.DevGetPort(b, &pb), GC_ERR_SUCCESS);
+    EXPECT_NE(pa, pb);
+    EXPECT_EQ(sim.DevClose(a), GC_ERR_SUCCESS);
+    EXPECT_EQ(Read32(pa, 0x20B0, value), GC_ERR_INVALID_HANDLE);
+    EXPECT_EQ(Read32(pb, 0x20B0, value), GC_ERR_SUCCESS) << "the other device keeps its port";
+    ASSERT_EQ(sim.IFOpenDevice(iface, "D1", DEVICE_ACCESS_CONTROL, &a), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim.DevClose(d1), GC_ERR_INVALID_HANDLE);
+}
+
+TEST_F(SimSession, LinkModelChargesLatencyAndBytes) {
+    // About 0.39 ms per 1 KiB chunk: 40 us + 341 ns per byte.
+    Start("[link]\nlatency_us = 40\nns_per_byte = 341\n[camera cam0]\n");
+    PORT_HANDLE port = OpenCamera();
+    const std::string image(64 * 1024, 'z');
+    const auto start = std::chrono::steady_clock::now();
+    Upload(port, image, 0);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    const uint64_t chunkNs = 40000 + 341 * 1024;
+    const uint64_t headerNs = 40000 + 341 * 4;
+    // The record is written during the flash command, before that access is charged.
+    const uint64_t recordedNs = 64 * chunkNs + 4 * headerNs;
+    EXPECT_NE(Record("cam0.result.txt").find("port_time_us = " + std::to_string(recordedNs / 1000)),
+              std::string::npos)
+        << Record("cam0.result.txt");
+    const uint64_t ns = static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
+    const uint64_t modelledNs = recordedNs + headerNs;
+    std::cout << "link model: " << ns / 1000 << " us for " << modelledNs / 1000 << " us modelled\n";
+    EXPECT_GE(ns, modelledNs) << "the link waits at least what it charges";
+    // Loose on purpose: a loaded machine or wine may preempt the spinning wait.
+    EXPECT_LT(ns, modelledNs * 4 + 100000000) << "a wait per access that sleeps coarsely";
+
+    // Refused accesses cost the round trip only.
+    size_t size = SIZE_MAX;
+    char text[4];
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(sim.GCReadPort(port, 0x2000, text, &size), GC_ERR_INVALID_ADDRESS);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(100));
 }
 
 } // namespace
