@@ -76,6 +76,22 @@ std::string ToolResult::Record(const std::string& name) const {
     return ReadFile((fs::path(recordDir) / name).string());
 }
 
+namespace {
+// A Windows program's standard output is in text mode: every "\n" arrives as "\r\n". The
+// tests compare the text the tool wrote, so the pairs become line ends again (a lone "\r",
+// as in the progress line, stays).
+std::string TextModeUndone(const std::string& text) {
+    std::string plain;
+    plain.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        plain.push_back(text[i]);
+    }
+    return plain;
+}
+} // namespace
+
 ToolResult RunTool(const ToolRun& run) {
     std::string working = run.workingDirectory;
     if (working.empty())
@@ -110,8 +126,8 @@ ToolResult RunTool(const ToolRun& run) {
 
     platform::ProcessResult process = platform::RunProcess(spec);
     ToolResult result;
-    result.console = process.standardOutput;
-    result.errors = process.standardError;
+    result.console = TextModeUndone(process.standardOutput);
+    result.errors = TextModeUndone(process.standardError);
     result.status = process.exitStatus;
     result.timedOut = process.timedOut;
     result.trace = ReadFile(tracePath);
