@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -37,6 +38,13 @@ struct Producer {
     PIFOpenDevice IFOpenDevice = nullptr;
     PDevGetPort DevGetPort = nullptr;
     PDevClose DevClose = nullptr;
+    PTLGetInfo TLGetInfo = nullptr;
+    PTLGetInterfaceInfo TLGetInterfaceInfo = nullptr;
+    PTLUpdateInterfaceList TLUpdateInterfaceList = nullptr;
+    PIFClose IFClose = nullptr;
+    PIFGetInfo IFGetInfo = nullptr;
+    PIFUpdateDeviceList IFUpdateDeviceList = nullptr;
+    PDevGetInfo DevGetInfo = nullptr;
     GC_ERROR(GC_CALLTYPE* DSClose)(DS_HANDLE) = nullptr;
 
     template <typename F> void Bind(F& slot, const char* name) {
@@ -63,6 +71,13 @@ struct Producer {
         Bind(DevGetPort, "DevGetPort");
         Bind(DevClose, "DevClose");
         Bind(DSClose, "DSClose");
+        Bind(TLGetInfo, "TLGetInfo");
+        Bind(TLGetInterfaceInfo, "TLGetInterfaceInfo");
+        Bind(TLUpdateInterfaceList, "TLUpdateInterfaceList");
+        Bind(IFClose, "IFClose");
+        Bind(IFGetInfo, "IFGetInfo");
+        Bind(IFUpdateDeviceList, "IFUpdateDeviceList");
+        Bind(DevGetInfo, "DevGetInfo");
     }
 };
 
@@ -449,6 +464,144 @@ TEST_F(SimSession, LinkModelChargesLatencyAndBytes) {
     const auto before = std::chrono::steady_clock::now();
     EXPECT_EQ(sim.GCReadPort(port, 0x2000, text, &size), GC_ERR_INVALID_ADDRESS);
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(100));
+}
+
+// What the tool does, call for call: enumerate, identify, upload, wait, finish, shut down.
+TEST_F(SimSession, WalksFromInitToAVerifiedImageRecord) {
+    Start("[device CXP-DEV0]\ncamera = cam0\nuser_defined_name = bench\n[camera cam0]\nbusy_ms = "
+          "50\n");
+    ASSERT_EQ(sim.TLOpen(&tl), GC_ERR_SUCCESS);
+    auto text = [](auto call) {
+        char buffer[256] = {};
+        size_t size = sizeof buffer;
+        INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+        GC_ERROR status = call(&type, buffer, &size);
+        EXPECT_EQ(status, GC_ERR_SUCCESS);
+        EXPECT_EQ(type, INFO_DATATYPE_STRING);
+        EXPECT_EQ(size, std::strlen(buffer) + 1) << "size written back with the zero";
+        return std::string(buffer);
+    };
+    EXPECT_EQ(text([&](INFO_DATATYPE* t, void* b, size_t* n) {
+                  return sim.TLGetInfo(tl, TL_INFO_TLTYPE, t, b, n);
+              }),
+              "CXP");
+    int32_t encoding = -1;
+    size_t size = 4;
+    INFO_DATATYPE type = 0;
+    EXPECT_EQ(sim.TLGetInfo(tl, TL_INFO_CHAR_ENCODING, &type, &encoding, &size), GC_ERR_SUCCESS);
+    EXPECT_EQ(size, 4u);
+    bool8_t changed = 0;
+    EXPECT_EQ(sim.TLUpdateInterfaceList(tl, &changed, 1000), GC_ERR_SUCCESS);
+    uint32_t count = 0;
+    ASSERT_EQ(sim.TLGetNumInterfaces(tl, &count), GC_ERR_SUCCESS);
+    ASSERT_EQ(count, 1u);
+    char id[256] = {};
+    size = sizeof id;
+    ASSERT_EQ(sim.TLGetInterfaceID(tl, 0, id, &size), GC_ERR_SUCCESS);
+    EXPECT_EQ(text([&](INFO_DATATYPE* t, void* b, size_t* n) {
+                  return sim.TLGetInterfaceInfo(tl, id, INTERFACE_INFO_ID, t, b, n);
+              }),
+              "CXP-IF0");
+    IF_HANDLE iface = nullptr;
+    ASSERT_EQ(sim.TLOpenInterface(tl, id, &iface), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim.IFUpdateDeviceList(iface, &changed, 3000), GC_ERR_SUCCESS);
+    ASSERT_EQ(sim.IFGetNumDevices(iface, &count), GC_ERR_SUCCESS);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(text([&](INFO_DATATYPE* t, void* b, size_t* n) {
+                  return sim.IFGetInfo(iface, INTERFACE_INFO_TLTYPE, t, b, n);
+              }),
+              "CXP");
+    char devId[128] = {};
+    size = sizeof devId;
+    ASSERT_EQ(sim.IFGetDeviceID(iface, 0, devId, &size), GC_ERR_SUCCESS);
+    EXPECT_STREQ(devId, "CXP-DEV0");
+    EXPECT_EQ(text([&](INFO_DATATYPE* t, void* b, size_t* n) {
+                  return sim.IFGetDeviceInfo(iface, devId, DEVICE_INFO_SERIAL_NUMBER, t, b, n);
+              }),
+              "TQ12M0001")
+        << "the producer reports the camera's serial";
+    ASSERT_EQ(sim.IFOpenDevice(iface, devId, DEVICE_ACCESS_CONTROL, &device), GC_ERR_SUCCESS);
+    EXPECT_EQ(text([&](INFO_DATATYPE* t, void* b, size_t* n) {
+                  return sim.DevGetInfo(device, DEVICE_INFO_USER_DEFINED_NAME, t, b, n);
+              }),
+              "bench");
+    int32_t access = 0;
+    size = 4;
+    EXPECT_EQ(sim.DevGetInfo(device, DEVICE_INFO_ACCESS_STATUS, &type, &access, &size),
+              GC_ERR_SUCCESS);
+    EXPECT_EQ(access, DEVICE_ACCESS_STATUS_OPEN_READWRITE);
+    uint64_t frequency = 0;
+    size = 8;
+    EXPECT_EQ(sim.DevGetInfo(device, DEVICE_INFO_TIMESTAMP_FREQUENCY, &type, &frequency, &size),
+              GC_ERR_SUCCESS);
+    EXPECT_EQ(size, 8u);
+    EXPECT_NE(frequency, 0u);
+    PORT_HANDLE port = nullptr;
+    ASSERT_EQ(sim.DevGetPort(device, &port), GC_ERR_SUCCESS);
+    ASSERT_NE(port, nullptr);
+    char manufacturer[48] = {};
+    size = sizeof manufacturer;
+    EXPECT_EQ(sim.GCReadPort(port, 0x2040, manufacturer, &size), GC_ERR_SUCCESS);
+    EXPECT_STREQ(manufacturer, "TQ-12M-CXP rev.B 12MP CoaXPress");
+
+    // A 1025-byte file padded to 1028, as the tool sends it.
+    std::string image(1028, '\0');
+    for (size_t i = 0; i < 1025; ++i)
+        image[i] = static_cast<char>(i * 7);
+    const uint32_t crc = 0xFFFFFFFFu ^ [&] {
+        uint32_t r = 0xFFFFFFFFu;
+        for (unsigned char b : image) {
+            r ^= b;
+            for (int k = 0; k < 8; ++k)
+                r = (r & 1) ? (r >> 1) ^ 0xEDB88320u : r >> 1;
+        }
+        return r;
+    }();
+    Upload(port, image, crc);
+    uint32_t value = 0;
+    const auto flashed = std::chrono::steady_clock::now();
+    EXPECT_EQ(Read32(port, 0xAB0C, value), GC_ERR_TIMEOUT) << "busy right after the flash";
+    while (Read32(port, 0xAB0C, value) != GC_ERR_SUCCESS)
+        ASSERT_LT(std::chrono::steady_clock::now() - flashed, std::chrono::seconds(5));
+    EXPECT_GE(std::chrono::steady_clock::now() - flashed, std::chrono::milliseconds(50));
+    EXPECT_EQ(Write32(port, 0xB0E8, 0xD2C4), GC_ERR_SUCCESS);
+
+    EXPECT_EQ(Record("cam0.image.bin"), image);
+    const std::string result = Record("cam0.result.txt");
+    char crcText[9];
+    std::snprintf(crcText, sizeof crcText, "%08x", crc);
+    EXPECT_NE(result.find("camera = cam0\ntarget = primary\nsize = 1028\nreceived = 1028\n"
+                          "crc_received = " +
+                          std::string(crcText) + "\ncrc_computed = " + crcText +
+                          "\nresult = accepted\nreason = ok\n"),
+              std::string::npos)
+        << result;
+    EXPECT_NE(Record("traffic.log")
+                  .find("cam0 W 0x70000000 1024 0\ncam0 W 0x70000400 4 0 " +
+                        [&] {
+                            char hex[9];
+                            std::snprintf(hex, sizeof hex, "%02X%02X%02X%02X", uint8_t(image[1024]),
+                                          uint8_t(image[1025]), uint8_t(image[1026]),
+                                          uint8_t(image[1027]));
+                            return std::string(hex);
+                        }() +
+                        "\n"),
+              std::string::npos);
+
+    EXPECT_EQ(sim.DevClose(device), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim.IFClose(iface), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim.IFClose(iface), GC_ERR_INVALID_HANDLE);
+    EXPECT_EQ(sim.TLClose(tl), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim.GCCloseLib(), GC_ERR_SUCCESS);
+    started = false;
+
+    // The variant for testing incomplete producers lacks exactly DevClose.
+    platform::LibraryLoadFailure failure;
+    void* lacking = platform::LoadDynamicLibrary(CXP_SIM_LACKING_PATH, failure);
+    ASSERT_NE(lacking, nullptr) << failure.reason;
+    EXPECT_EQ(platform::ResolveSymbol(lacking, "DevClose"), nullptr);
+    EXPECT_NE(platform::ResolveSymbol(lacking, "DevGetInfo"), nullptr);
+    platform::FreeDynamicLibrary(lacking);
 }
 
 } // namespace
