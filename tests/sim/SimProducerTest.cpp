@@ -351,46 +351,33 @@ TEST_F(SimSession, RefusedOpenAndBadConfigurations) {
 TEST_F(SimSession, RefusesMalformedUpdatesWithoutCrashing) {
     Start("[camera cam0]\n");
     PORT_HANDLE port = OpenCamera();
-    auto reason = [&] {
+    auto flash = [&](std::initializer_list<std::pair<uint64_t, std::string>> writes) {
+        for (const auto& [address, bytes] : writes) {
+            size_t size = bytes.size();
+            EXPECT_EQ(sim.GCWritePort(port, address, bytes.data(), &size), GC_ERR_SUCCESS);
+        }
+        EXPECT_EQ(Write32(port, 0xAB10, 1), GC_ERR_SUCCESS);
         const std::string result = Record("cam0.result.txt");
-        const size_t at = result.find("reason = ");
-        return at == std::string::npos ? result
-                                       : result.substr(at + 9, result.find('\n', at) - at - 9);
+        const size_t at = result.find("reason = ") + 9;
+        return result.substr(at, result.find('\n', at) - at);
     };
-    size_t size = 4;
-    // No magic: the size and data do not make an update.
-    EXPECT_EQ(Write32(port, 0xAB08, 4), GC_ERR_SUCCESS);
-    EXPECT_EQ(sim.GCWritePort(port, 0x70000000, "abcd", &size), GC_ERR_SUCCESS);
-    EXPECT_EQ(Write32(port, 0xAB0C, 0xED82CD11), GC_ERR_SUCCESS);
-    EXPECT_EQ(Write32(port, 0xAB10, 1), GC_ERR_SUCCESS);
-    EXPECT_EQ(reason(), "update size before the update magic");
+    using namespace std::string_literals;
+    const std::string magic = "\0\0\x5B\x17"s, four = "\0\0\0\4"s;
+    EXPECT_EQ(flash({{0xAB08, four}, {0x70000000, "abcd"}}), "update size before the update magic");
+    EXPECT_EQ(flash({{0xAB00, magic}, {0xAB08, four}, {0x70000000, "abcdefgh"}}),
+              "image data beyond the announced size");
+    EXPECT_EQ(flash({{0xAB00, magic}, {0xAB08, "\xFF\xFF\xFF\xFC"}, {0x70000000, "abcd"}}),
+              "update size beyond the data window");
 
-    // More data than announced, even with the checksum of what was announced.
-    EXPECT_EQ(Write32(port, 0xAB00, 0x5B17), GC_ERR_SUCCESS);
-    EXPECT_EQ(Write32(port, 0xAB08, 4), GC_ERR_SUCCESS);
-    size = 8;
-    EXPECT_EQ(sim.GCWritePort(port, 0x70000000, "abcdefgh", &size), GC_ERR_SUCCESS);
-    EXPECT_EQ(Write32(port, 0xAB0C, 0xED82CD11), GC_ERR_SUCCESS);
-    EXPECT_EQ(Write32(port, 0xAB10, 1), GC_ERR_SUCCESS);
-    EXPECT_EQ(reason(), "image data beyond the announced size");
-
-    // A size no window holds, then data into it.
-    EXPECT_EQ(Write32(port, 0xAB00, 0x5B17), GC_ERR_SUCCESS);
-    EXPECT_EQ(Write32(port, 0xAB08, 0xFFFFFFFC), GC_ERR_SUCCESS);
-    size = 4;
-    EXPECT_EQ(sim.GCWritePort(port, 0x70000000, "abcd", &size), GC_ERR_SUCCESS);
-    EXPECT_EQ(Write32(port, 0xAB10, 1), GC_ERR_SUCCESS);
-    EXPECT_EQ(reason(), "update size beyond the data window");
-
-    // Sizes a consumer gets wrong: refused, nothing transferred.
+    // Sizes a consumer gets wrong are refused, with nothing transferred.
     char text[32];
-    size = SIZE_MAX;
+    size_t size = SIZE_MAX;
     EXPECT_EQ(sim.GCReadPort(port, 0x2000, text, &size), GC_ERR_INVALID_ADDRESS);
     EXPECT_EQ(size, 0u);
     size = 2;
     EXPECT_EQ(sim.GCWritePort(port, 0xAB00, "ab", &size), GC_ERR_INVALID_PARAMETER);
-    size = 1025;
-    std::string big(1025, 'x');
+    const std::string big(1025, 'x');
+    size = big.size();
     EXPECT_EQ(sim.GCWritePort(port, 0x70000000, big.data(), &size), GC_ERR_INVALID_PARAMETER);
     size = 4;
     EXPECT_EQ(sim.GCWritePort(port, 0x2000, "abcd", &size), GC_ERR_ACCESS_DENIED);
@@ -400,65 +387,50 @@ TEST_F(SimSession, HandlesStayDistinctAndPortsBelongToTheirDevice) {
     // Two devices in front of one camera.
     Start("[interface IF]\ndevices = D1, D2\n[device D1]\ncamera = cam\n"
           "[device D2]\ncamera = cam\n");
-    PORT_HANDLE first = OpenCamera();
-    DEV_HANDLE d1 = device;
-    PORT_HANDLE again = nullptr;
-    EXPECT_EQ(sim.DevGetPort(d1, &again), GC_ERR_SUCCESS);
-    EXPECT_EQ(again, first) << "one port per device";
-    char id[16];
-    size_t size = sizeof id;
-    ASSERT_EQ(sim.TLGetInterfaceID(tl, 0, id, &size), GC_ERR_SUCCESS);
-    IF_HANDLE iface = nullptr;
-    EXPECT_EQ(sim.TLOpenInterface(tl, id, &iface), GC_ERR_RESOURCE_IN_USE);
-
-    // Reach D2 through the interface handle that D1 was opened on: reopen the interface.
-    EXPECT_EQ(sim.TLClose(tl), GC_ERR_SUCCESS);
-    uint32_t value = 0;
-    EXPECT_EQ(Read32(first, 0x20B0, value), GC_ERR_INVALID_HANDLE) << "closed with the system";
-    tl = nullptr;
     ASSERT_EQ(sim.TLOpen(&tl), GC_ERR_SUCCESS);
+    IF_HANDLE iface = nullptr;
     ASSERT_EQ(sim.TLOpenInterface(tl, "IF", &iface), GC_ERR_SUCCESS);
-    DEV_HANDLE a = nullptr;
-    DEV_HANDLE b = nullptr;
+    DEV_HANDLE a = nullptr, b = nullptr;
+    PORT_HANDLE pa = nullptr, pb = nullptr, again = nullptr;
     ASSERT_EQ(sim.IFOpenDevice(iface, "D1", DEVICE_ACCESS_CONTROL, &a), GC_ERR_SUCCESS);
     ASSERT_EQ(sim.IFOpenDevice(iface, "D2", DEVICE_ACCESS_CONTROL, &b), GC_ERR_SUCCESS);
-    EXPECT_NE(a, d1) << "a handle is never handed out twice";
-    PORT_HANDLE pa = nullptr;
-    PORT_HANDLE pb = nullptr;
     ASSERT_EQ(sim.DevGetPort(a, &pa), GC_ERR_SUCCESS);
     ASSERT_EQ(sim.DevGetPort(b, &pb), GC_ERR_SUCCESS);
+    ASSERT_EQ(sim.DevGetPort(a, &again), GC_ERR_SUCCESS);
+    EXPECT_EQ(again, pa) << "one port per device";
     EXPECT_NE(pa, pb);
+    uint32_t value = 0;
     EXPECT_EQ(sim.DevClose(a), GC_ERR_SUCCESS);
     EXPECT_EQ(Read32(pa, 0x20B0, value), GC_ERR_INVALID_HANDLE);
     EXPECT_EQ(Read32(pb, 0x20B0, value), GC_ERR_SUCCESS) << "the other device keeps its port";
+    const DEV_HANDLE closed = a;
     ASSERT_EQ(sim.IFOpenDevice(iface, "D1", DEVICE_ACCESS_CONTROL, &a), GC_ERR_SUCCESS);
-    EXPECT_EQ(sim.DevClose(d1), GC_ERR_INVALID_HANDLE);
+    EXPECT_NE(a, closed) << "a handle is never handed out twice";
+    EXPECT_EQ(sim.DevClose(closed), GC_ERR_INVALID_HANDLE);
+    EXPECT_EQ(sim.TLClose(tl), GC_ERR_SUCCESS);
+    EXPECT_EQ(Read32(pb, 0x20B0, value), GC_ERR_INVALID_HANDLE) << "closed with the system";
 }
 
 TEST_F(SimSession, LinkModelChargesLatencyAndBytes) {
     // About 0.39 ms per 1 KiB chunk: 40 us + 341 ns per byte.
     Start("[link]\nlatency_us = 40\nns_per_byte = 341\n[camera cam0]\n");
     PORT_HANDLE port = OpenCamera();
-    const std::string image(64 * 1024, 'z');
     const auto start = std::chrono::steady_clock::now();
-    Upload(port, image, 0);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    const uint64_t chunkNs = 40000 + 341 * 1024;
-    const uint64_t headerNs = 40000 + 341 * 4;
+    Upload(port, std::string(64 * 1024, 'z'), 0);
+    const auto ns = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                              std::chrono::steady_clock::now() - start)
+                                              .count());
+    const uint64_t chunkNs = 40000 + 341 * 1024, headerNs = 40000 + 341 * 4;
     // The record is written during the flash command, before that access is charged.
-    const uint64_t recordedNs = 64 * chunkNs + 4 * headerNs;
+    const uint64_t recordedNs = 64 * chunkNs + 4 * headerNs, modelledNs = recordedNs + headerNs;
     EXPECT_NE(Record("cam0.result.txt").find("port_time_us = " + std::to_string(recordedNs / 1000)),
-              std::string::npos)
-        << Record("cam0.result.txt");
-    const uint64_t ns = static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
-    const uint64_t modelledNs = recordedNs + headerNs;
-    std::cout << "link model: " << ns / 1000 << " us for " << modelledNs / 1000 << " us modelled\n";
+              std::string::npos);
+    std::cout << "link model: " << ns / 1000 << " us for " << modelledNs / 1000 << " modelled\n";
     EXPECT_GE(ns, modelledNs) << "the link waits at least what it charges";
     // Loose on purpose: a loaded machine or wine may preempt the spinning wait.
     EXPECT_LT(ns, modelledNs * 4 + 100000000) << "a wait per access that sleeps coarsely";
 
-    // Refused accesses cost the round trip only.
+    // A refused access costs the round trip only, whatever size it names.
     size_t size = SIZE_MAX;
     char text[4];
     const auto before = std::chrono::steady_clock::now();
@@ -468,98 +440,76 @@ TEST_F(SimSession, LinkModelChargesLatencyAndBytes) {
 
 // What the tool does, call for call: enumerate, identify, upload, wait, finish, shut down.
 TEST_F(SimSession, WalksFromInitToAVerifiedImageRecord) {
-    Start("[device CXP-DEV0]\ncamera = cam0\nuser_defined_name = bench\n[camera cam0]\nbusy_ms = "
-          "50\n");
-    ASSERT_EQ(sim.TLOpen(&tl), GC_ERR_SUCCESS);
-    auto text = [](auto call) {
-        char buffer[256] = {};
-        size_t size = sizeof buffer;
-        INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
-        GC_ERROR status = call(&type, buffer, &size);
+    Start("[device CXP-DEV0]\ncamera = cam0\nuser_defined_name = bench\n"
+          "[camera cam0]\nbusy_ms = 50\n");
+    char text[256];
+    size_t size = 0;
+    INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+    // Text answers: zero-terminated, typed, the size written back with the zero.
+    auto asked = [&](GC_ERROR status) {
         EXPECT_EQ(status, GC_ERR_SUCCESS);
         EXPECT_EQ(type, INFO_DATATYPE_STRING);
-        EXPECT_EQ(size, std::strlen(buffer) + 1) << "size written back with the zero";
-        return std::string(buffer);
+        EXPECT_EQ(size, std::strlen(text) + 1);
+        return std::string(text);
     };
-    EXPECT_EQ(text([&](INFO_DATATYPE* t, void* b, size_t* n) {
-                  return sim.TLGetInfo(tl, TL_INFO_TLTYPE, t, b, n);
-              }),
-              "CXP");
-    int32_t encoding = -1;
-    size_t size = 4;
-    INFO_DATATYPE type = 0;
-    EXPECT_EQ(sim.TLGetInfo(tl, TL_INFO_CHAR_ENCODING, &type, &encoding, &size), GC_ERR_SUCCESS);
-    EXPECT_EQ(size, 4u);
+#define ASK(call) (std::memset(text, 0, sizeof text), size = sizeof text, asked(call))
+    ASSERT_EQ(sim.TLOpen(&tl), GC_ERR_SUCCESS);
+    EXPECT_EQ(ASK(sim.TLGetInfo(tl, TL_INFO_TLTYPE, &type, text, &size)), "CXP");
     bool8_t changed = 0;
-    EXPECT_EQ(sim.TLUpdateInterfaceList(tl, &changed, 1000), GC_ERR_SUCCESS);
     uint32_t count = 0;
+    EXPECT_EQ(sim.TLUpdateInterfaceList(tl, &changed, 1000), GC_ERR_SUCCESS);
     ASSERT_EQ(sim.TLGetNumInterfaces(tl, &count), GC_ERR_SUCCESS);
     ASSERT_EQ(count, 1u);
-    char id[256] = {};
+    char id[128];
     size = sizeof id;
     ASSERT_EQ(sim.TLGetInterfaceID(tl, 0, id, &size), GC_ERR_SUCCESS);
-    EXPECT_EQ(text([&](INFO_DATATYPE* t, void* b, size_t* n) {
-                  return sim.TLGetInterfaceInfo(tl, id, INTERFACE_INFO_ID, t, b, n);
-              }),
+    EXPECT_EQ(ASK(sim.TLGetInterfaceInfo(tl, id, INTERFACE_INFO_ID, &type, text, &size)),
               "CXP-IF0");
     IF_HANDLE iface = nullptr;
     ASSERT_EQ(sim.TLOpenInterface(tl, id, &iface), GC_ERR_SUCCESS);
     EXPECT_EQ(sim.IFUpdateDeviceList(iface, &changed, 3000), GC_ERR_SUCCESS);
     ASSERT_EQ(sim.IFGetNumDevices(iface, &count), GC_ERR_SUCCESS);
     ASSERT_EQ(count, 1u);
-    EXPECT_EQ(text([&](INFO_DATATYPE* t, void* b, size_t* n) {
-                  return sim.IFGetInfo(iface, INTERFACE_INFO_TLTYPE, t, b, n);
-              }),
-              "CXP");
-    char devId[128] = {};
-    size = sizeof devId;
-    ASSERT_EQ(sim.IFGetDeviceID(iface, 0, devId, &size), GC_ERR_SUCCESS);
-    EXPECT_STREQ(devId, "CXP-DEV0");
-    EXPECT_EQ(text([&](INFO_DATATYPE* t, void* b, size_t* n) {
-                  return sim.IFGetDeviceInfo(iface, devId, DEVICE_INFO_SERIAL_NUMBER, t, b, n);
-              }),
+    EXPECT_EQ(ASK(sim.IFGetInfo(iface, INTERFACE_INFO_TLTYPE, &type, text, &size)), "CXP");
+    size = sizeof id;
+    ASSERT_EQ(sim.IFGetDeviceID(iface, 0, id, &size), GC_ERR_SUCCESS);
+    EXPECT_EQ(ASK(sim.IFGetDeviceInfo(iface, id, DEVICE_INFO_SERIAL_NUMBER, &type, text, &size)),
               "TQ12M0001")
-        << "the producer reports the camera's serial";
-    ASSERT_EQ(sim.IFOpenDevice(iface, devId, DEVICE_ACCESS_CONTROL, &device), GC_ERR_SUCCESS);
-    EXPECT_EQ(text([&](INFO_DATATYPE* t, void* b, size_t* n) {
-                  return sim.DevGetInfo(device, DEVICE_INFO_USER_DEFINED_NAME, t, b, n);
-              }),
+        << "the producer reports its camera's serial";
+    ASSERT_EQ(sim.IFOpenDevice(iface, id, DEVICE_ACCESS_CONTROL, &device), GC_ERR_SUCCESS);
+    EXPECT_EQ(ASK(sim.DevGetInfo(device, DEVICE_INFO_USER_DEFINED_NAME, &type, text, &size)),
               "bench");
+#undef ASK
     int32_t access = 0;
+    uint64_t frequency = 0;
     size = 4;
     EXPECT_EQ(sim.DevGetInfo(device, DEVICE_INFO_ACCESS_STATUS, &type, &access, &size),
               GC_ERR_SUCCESS);
     EXPECT_EQ(access, DEVICE_ACCESS_STATUS_OPEN_READWRITE);
-    uint64_t frequency = 0;
     size = 8;
     EXPECT_EQ(sim.DevGetInfo(device, DEVICE_INFO_TIMESTAMP_FREQUENCY, &type, &frequency, &size),
               GC_ERR_SUCCESS);
-    EXPECT_EQ(size, 8u);
     EXPECT_NE(frequency, 0u);
     PORT_HANDLE port = nullptr;
     ASSERT_EQ(sim.DevGetPort(device, &port), GC_ERR_SUCCESS);
-    ASSERT_NE(port, nullptr);
-    char manufacturer[48] = {};
-    size = sizeof manufacturer;
-    EXPECT_EQ(sim.GCReadPort(port, 0x2040, manufacturer, &size), GC_ERR_SUCCESS);
-    EXPECT_STREQ(manufacturer, "TQ-12M-CXP rev.B 12MP CoaXPress");
+    size = 48;
+    EXPECT_EQ(sim.GCReadPort(port, 0x2040, text, &size), GC_ERR_SUCCESS);
+    EXPECT_EQ(std::string(text, 48), std::string("TQ-12M-CXP rev.B 12MP CoaXPress").append(17, 0));
 
-    // A 1025-byte file padded to 1028, as the tool sends it.
+    // A 1025-byte file padded to 1028, as the tool sends it, with its CRC-32.
     std::string image(1028, '\0');
     for (size_t i = 0; i < 1025; ++i)
         image[i] = static_cast<char>(i * 7);
-    const uint32_t crc = 0xFFFFFFFFu ^ [&] {
-        uint32_t r = 0xFFFFFFFFu;
-        for (unsigned char b : image) {
-            r ^= b;
-            for (int k = 0; k < 8; ++k)
-                r = (r & 1) ? (r >> 1) ^ 0xEDB88320u : r >> 1;
-        }
-        return r;
-    }();
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char byte : image) {
+        crc ^= byte;
+        for (int k = 0; k < 8; ++k)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    crc ^= 0xFFFFFFFFu;
+    const auto flashed = std::chrono::steady_clock::now(); // no later than the camera's clock
     Upload(port, image, crc);
     uint32_t value = 0;
-    const auto flashed = std::chrono::steady_clock::now();
     EXPECT_EQ(Read32(port, 0xAB0C, value), GC_ERR_TIMEOUT) << "busy right after the flash";
     while (Read32(port, 0xAB0C, value) != GC_ERR_SUCCESS)
         ASSERT_LT(std::chrono::steady_clock::now() - flashed, std::chrono::seconds(5));
@@ -567,25 +517,16 @@ TEST_F(SimSession, WalksFromInitToAVerifiedImageRecord) {
     EXPECT_EQ(Write32(port, 0xB0E8, 0xD2C4), GC_ERR_SUCCESS);
 
     EXPECT_EQ(Record("cam0.image.bin"), image);
-    const std::string result = Record("cam0.result.txt");
     char crcText[9];
     std::snprintf(crcText, sizeof crcText, "%08x", crc);
-    EXPECT_NE(result.find("camera = cam0\ntarget = primary\nsize = 1028\nreceived = 1028\n"
-                          "crc_received = " +
-                          std::string(crcText) + "\ncrc_computed = " + crcText +
-                          "\nresult = accepted\nreason = ok\n"),
+    EXPECT_NE(Record("cam0.result.txt")
+                  .find("camera = cam0\ntarget = primary\nsize = 1028\nreceived = 1028\n"
+                        "crc_received = " +
+                        std::string(crcText) + "\ncrc_computed = " + crcText +
+                        "\nresult = accepted\nreason = ok\n"),
               std::string::npos)
-        << result;
-    EXPECT_NE(Record("traffic.log")
-                  .find("cam0 W 0x70000000 1024 0\ncam0 W 0x70000400 4 0 " +
-                        [&] {
-                            char hex[9];
-                            std::snprintf(hex, sizeof hex, "%02X%02X%02X%02X", uint8_t(image[1024]),
-                                          uint8_t(image[1025]), uint8_t(image[1026]),
-                                          uint8_t(image[1027]));
-                            return std::string(hex);
-                        }() +
-                        "\n"),
+        << Record("cam0.result.txt");
+    EXPECT_NE(Record("traffic.log").find("cam0 W 0x70000000 1024 0\ncam0 W 0x70000400 4 0 "),
               std::string::npos);
 
     EXPECT_EQ(sim.DevClose(device), GC_ERR_SUCCESS);
