@@ -29,6 +29,14 @@ void SplitSearchPath(const std::string& value, std::vector<std::string>& paths) 
     }
 }
 
+namespace {
+[[noreturn]] void OutOfMemory() {
+    ConsolePrint("Failed to allocate memory!\n");
+    DebugTrace("Failed to allocate memory!\n");
+    std::exit(-1);
+}
+} // namespace
+
 int32_t ProducerManager::ReadSearchPath(std::vector<std::string>& paths) {
     DebugTrace("64bit");
     std::string value;
@@ -36,9 +44,7 @@ int32_t ProducerManager::ReadSearchPath(std::vector<std::string>& paths) {
     try {
         defined = platform::ReadEnvironment("GENICAM_GENTL64_PATH", value);
     } catch (const std::bad_alloc&) {
-        ConsolePrint("Failed to allocate memory!\n");
-        DebugTrace("Failed to allocate memory!\n");
-        std::exit(-1);
+        OutOfMemory();
     }
     if (!defined) {
         ConsolePrint("LIB doesn't exist!\n");
@@ -46,6 +52,11 @@ int32_t ProducerManager::ReadSearchPath(std::vector<std::string>& paths) {
         std::exit(-1);
     }
     DebugTrace("libvar: %s", value.c_str());
-    SplitSearchPath(value, paths);
+    // The split copies the value once more; without memory for that the run cannot go on either.
+    try {
+        SplitSearchPath(value, paths);
+    } catch (const std::bad_alloc&) {
+        OutOfMemory();
+    }
     return 0;
 }

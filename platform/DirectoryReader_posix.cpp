@@ -60,11 +60,13 @@ DirectoryEntry* readdir(DirectoryStream* stream) {
     std::memcpy(entry.name, found->d_name, length + 1);
     entry.nameLength = length;
     entry.recordLength = sizeof(DirectoryEntry);
+    // Symbolic links count as what they point to, as the Windows listing reports targets.
     struct stat info {};
     const std::string full = stream->path + "/" + found->d_name;
-    if (stat(full.c_str(), &info) == 0 && S_ISCHR(info.st_mode))
+    const bool known = ::stat(full.c_str(), &info) == 0;
+    if (known && S_ISCHR(info.st_mode))
         entry.type = kTypeCharDevice;
-    else if (stat(full.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    else if (known && S_ISDIR(info.st_mode))
         entry.type = kTypeDirectory;
     else
         entry.type = kTypeRegular;
