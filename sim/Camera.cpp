@@ -58,18 +58,19 @@ void Recorder::Access(const std::string& camera, char kind, uint64_t address, si
         if (log == nullptr)
             return;
     }
-    char line[160];
-    int length = std::snprintf(line, sizeof line, "%s %c 0x%08llX %zu %d", camera.c_str(), kind,
+    // Camera names come from the configuration and may be long; the rest is bounded.
+    std::string line = camera;
+    char tail[80];
+    int length = std::snprintf(tail, sizeof tail, " %c 0x%08llX %zu %d", kind,
                                static_cast<unsigned long long>(address), size, status);
-    if (length < 0 || length >= static_cast<int>(sizeof line) - 12)
-        length = static_cast<int>(std::strlen(line));
+    line.append(tail, static_cast<size_t>(length));
     if (bytes != nullptr && size == 4) {
         const auto* b = static_cast<const uint8_t*>(bytes);
-        length += std::snprintf(line + length, sizeof line - length, " %02X%02X%02X%02X", b[0],
-                                b[1], b[2], b[3]);
+        length = std::snprintf(tail, sizeof tail, " %02X%02X%02X%02X", b[0], b[1], b[2], b[3]);
+        line.append(tail, static_cast<size_t>(length));
     }
-    line[length++] = '\n';
-    std::fwrite(line, 1, static_cast<size_t>(length), log);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), log);
     std::fflush(log);
 }
 

@@ -384,9 +384,10 @@ TEST_F(SimSession, RefusesMalformedUpdatesWithoutCrashing) {
 }
 
 TEST_F(SimSession, HandlesStayDistinctAndPortsBelongToTheirDevice) {
-    // Two devices in front of one camera.
-    Start("[interface IF]\ndevices = D1, D2\n[device D1]\ncamera = cam\n"
-          "[device D2]\ncamera = cam\n");
+    // Two devices in front of one camera, whose long name must not upset the traffic log.
+    const std::string cam(300, 'c');
+    Start("[interface IF]\ndevices = D1, D2\n[device D1]\ncamera = " + cam +
+          "\n[device D2]\ncamera = " + cam + "\n");
     ASSERT_EQ(sim.TLOpen(&tl), GC_ERR_SUCCESS);
     IF_HANDLE iface = nullptr;
     ASSERT_EQ(sim.TLOpenInterface(tl, "IF", &iface), GC_ERR_SUCCESS);
@@ -403,6 +404,7 @@ TEST_F(SimSession, HandlesStayDistinctAndPortsBelongToTheirDevice) {
     EXPECT_EQ(sim.DevClose(a), GC_ERR_SUCCESS);
     EXPECT_EQ(Read32(pa, 0x20B0, value), GC_ERR_INVALID_HANDLE);
     EXPECT_EQ(Read32(pb, 0x20B0, value), GC_ERR_SUCCESS) << "the other device keeps its port";
+    EXPECT_NE(Record("traffic.log").find(cam + " R 0x000020B0 4 0 44310000\n"), std::string::npos);
     const DEV_HANDLE closed = a;
     ASSERT_EQ(sim.IFOpenDevice(iface, "D1", DEVICE_ACCESS_CONTROL, &a), GC_ERR_SUCCESS);
     EXPECT_NE(a, closed) << "a handle is never handed out twice";
