@@ -153,8 +153,8 @@ using PIFClose = GC_ERROR(GC_CALLTYPE*)(IF_HANDLE hIface);
 using PIFGetInfo = GC_ERROR(GC_CALLTYPE*)(IF_HANDLE hIface, INTERFACE_INFO_CMD iInfoCmd,
                                           INFO_DATATYPE* piType, void* pBuffer, size_t* piSize);
 using PIFGetNumDevices = GC_ERROR(GC_CALLTYPE*)(IF_HANDLE hIface, uint32_t* piNumDevices);
-using PIFGetDeviceID = GC_ERROR(GC_CALLTYPE*)(IF_HANDLE hIface, uint32_t iIndex,
-                                              char* sIDeviceID, size_t* piSize);
+using PIFGetDeviceID = GC_ERROR(GC_CALLTYPE*)(IF_HANDLE hIface, uint32_t iIndex, char* sIDeviceID,
+                                              size_t* piSize);
 using PIFUpdateDeviceList = GC_ERROR(GC_CALLTYPE*)(IF_HANDLE hIface, bool8_t* pbChanged,
                                                    uint64_t iTimeout);
 using PIFGetDeviceInfo = GC_ERROR(GC_CALLTYPE*)(IF_HANDLE hIface, const char* sDeviceID,

@@ -31,8 +31,7 @@ public:
     GC_ERROR GCInitLib();
     GC_ERROR GCCloseLib();
     GC_ERROR GCReadPort(PORT_HANDLE hPort, uint64_t iAddress, void* pBuffer, size_t* piSize);
-    GC_ERROR GCWritePort(PORT_HANDLE hPort, uint64_t iAddress, const void* pBuffer,
-                         size_t* piSize);
+    GC_ERROR GCWritePort(PORT_HANDLE hPort, uint64_t iAddress, const void* pBuffer, size_t* piSize);
     GC_ERROR TLOpen(TL_HANDLE* phTL);
     GC_ERROR TLClose(TL_HANDLE hTL);
     GC_ERROR TLGetInfo(TL_HANDLE hTL, TL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,

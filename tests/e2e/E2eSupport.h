@@ -9,12 +9,12 @@ namespace e2e {
 
 // Absolute, in the platform's own spelling (a drive path under wine).
 std::string NativePath(const std::string& path);
-std::string ToolPath();       // the built cxp-fwupdate
-std::string SimPath();        // the built cxp-sim.cti
-std::string SimDirectory();   // the folder that holds it (and nothing else of ours)
+std::string ToolPath();            // the built cxp-fwupdate
+std::string SimPath();             // the built cxp-sim.cti
+std::string SimDirectory();        // the folder that holds it (and nothing else of ours)
 std::string LackingSimDirectory(); // the folder of cxp-sim-lacking.cti (no DevClose export)
 
-std::string ReadFile(const std::string& path);   // whole file, "" when missing
+std::string ReadFile(const std::string& path); // whole file, "" when missing
 void WriteFile(const std::string& path, const std::string& content);
 std::vector<std::string> SplitLines(const std::string& text); // at "\n", no empty last line
 
@@ -32,21 +32,21 @@ private:
 };
 
 struct ToolRun {
-    std::string input;                        // standard input, then closed
-    std::string workingDirectory;             // where the tool runs (firmware files live here)
-    bool genTLPathSet = true;                 // false: GENICAM_GENTL64_PATH removed
-    std::string genTLPath;                    // default (empty and set): SimDirectory()
-    std::string simConfig;                    // text of a simulator configuration, or ""
-    std::map<std::string, std::string> env;   // anything else
+    std::string input;                      // standard input, then closed
+    std::string workingDirectory;           // where the tool runs (firmware files live here)
+    bool genTLPathSet = true;               // false: GENICAM_GENTL64_PATH removed
+    std::string genTLPath;                  // default (empty and set): SimDirectory()
+    std::string simConfig;                  // text of a simulator configuration, or ""
+    std::map<std::string, std::string> env; // anything else
     unsigned timeoutSeconds = 120;
 };
 
 struct ToolResult {
-    std::string console;   // standard output
-    std::string errors;    // standard error
-    std::string trace;     // the CXP_FWUPDATE_TRACE file
+    std::string console; // standard output
+    std::string errors;  // standard error
+    std::string trace;   // the CXP_FWUPDATE_TRACE file
     std::vector<std::string> traceLines;
-    int status = -1000;    // exit status as the parent sees it
+    int status = -1000; // exit status as the parent sees it
     bool timedOut = false;
     std::string recordDir; // CXP_SIM_RECORD_DIR of this run
     std::string traffic;   // recordDir/traffic.log
