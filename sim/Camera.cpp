@@ -1,5 +1,6 @@
 #include "sim/Camera.h"
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -51,38 +52,44 @@ uint32_t Crc32(const uint8_t* data, size_t size) {
 
 void Recorder::Access(const std::string& camera, char kind, uint64_t address, size_t size,
                       int32_t status, const void* bytes) {
-    if (directory.empty() || !traffic)
+    if (directory.empty() || !traffic || logFailed)
         return;
     if (log == nullptr) {
-        log = std::fopen((directory + "/traffic.log").c_str(), "ab");
-        if (log == nullptr)
+        const std::string path = directory + "/traffic.log";
+        log = std::fopen(path.c_str(), "ab");
+        if (log == nullptr) {
+            std::fprintf(stderr, "cxp-sim: cannot write %s; no traffic record\n", path.c_str());
+            logFailed = true;
             return;
+        }
     }
-    // Camera names come from the configuration and may be long; the rest is bounded.
-    std::string line = camera;
-    char tail[80];
-    int length = std::snprintf(tail, sizeof tail, " %c 0x%08llX %zu %d", kind,
+    // Camera names are at most 64 characters (checked with the configuration).
+    char line[160];
+    int length = std::snprintf(line, sizeof line, "%s %c 0x%08llX %zu %d", camera.c_str(), kind,
                                static_cast<unsigned long long>(address), size, status);
-    line.append(tail, static_cast<size_t>(length));
+    if (length < 0 || static_cast<size_t>(length) >= sizeof line - 12)
+        return;
     if (bytes != nullptr && size == 4) {
         const auto* b = static_cast<const uint8_t*>(bytes);
-        length = std::snprintf(tail, sizeof tail, " %02X%02X%02X%02X", b[0], b[1], b[2], b[3]);
-        line.append(tail, static_cast<size_t>(length));
+        length += std::snprintf(line + length, sizeof line - length, " %02X%02X%02X%02X", b[0],
+                                b[1], b[2], b[3]);
     }
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), log);
+    line[length++] = '\n';
+    // One write and a flush per line: the consumer may end the process at any moment.
+    std::fwrite(line, 1, static_cast<size_t>(length), log);
     std::fflush(log);
 }
 
 void Recorder::WriteFile(const std::string& name, const void* data, size_t size) {
     if (directory.empty())
         return;
-    FILE* file = std::fopen((directory + "/" + name).c_str(), "wb");
-    if (file == nullptr)
-        return;
-    if (size > 0)
-        std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    const std::string path = directory + "/" + name;
+    FILE* file = std::fopen(path.c_str(), "wb");
+    bool ok = file != nullptr && (size == 0 || std::fwrite(data, 1, size, file) == size);
+    if (file != nullptr)
+        ok = std::fclose(file) == 0 && ok;
+    if (!ok)
+        std::fprintf(stderr, "cxp-sim: cannot write %s\n", path.c_str());
 }
 
 void Recorder::Close() {
@@ -95,39 +102,50 @@ Camera::Camera(const CameraConfig& config, Recorder& recorder, unsigned latencyU
                unsigned nsPerByte)
     : config(config), recorder(recorder), latencyUs(latencyUs), nsPerByte(nsPerByte) {}
 
-// The control link's cost of one access. Sleeping is too coarse for fractions of a
-// millisecond, so the last stretch is spent spinning.
-void Camera::ChargeLink(size_t size) {
+// The control link's cost of one access, counted from the moment the access began, so the
+// simulator's own work (and its traffic record) is part of the modelled time, not added to
+// it. Sleeping is too coarse for fractions of a millisecond: the last stretch is spun.
+void Camera::ChargeLink(std::chrono::steady_clock::time_point start, size_t size) {
     const uint64_t cost = uint64_t(latencyUs) * 1000 + uint64_t(nsPerByte) * size;
     if (cost == 0)
         return;
     portTimeNs += cost;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::nanoseconds(cost);
-    if (cost > 2000000)
-        std::this_thread::sleep_for(std::chrono::nanoseconds(cost - 1000000));
+    const auto until = start + std::chrono::nanoseconds(cost);
+    const auto left = until - std::chrono::steady_clock::now();
+    if (left > std::chrono::milliseconds(2))
+        std::this_thread::sleep_for(left - std::chrono::milliseconds(1));
     while (std::chrono::steady_clock::now() < until) {
     }
 }
 
+namespace {
+bool Listed(const std::vector<unsigned>& numbers, unsigned number) {
+    for (unsigned listed : numbers)
+        if (listed == number)
+            return true;
+    return false;
+}
+} // namespace
+
 int32_t Camera::Read(uint64_t address, void* buffer, size_t size) {
+    const auto start = std::chrono::steady_clock::now();
     ++reads;
-    int32_t status = config.failRead != 0 && reads == config.failRead
-                         ? -1010
-                         : ReadRegister(address, buffer, size);
+    int32_t status = Listed(config.failReads, reads) ? -1010 : ReadRegister(address, buffer, size);
+    recorder.Access(config.name, 'R', address, size, status, status == 0 ? buffer : nullptr);
     // A refused access costs the round trip but moves no bytes (and a bogus size must not
     // stall the caller).
-    ChargeLink(status == 0 ? size : 0);
-    recorder.Access(config.name, 'R', address, size, status, status == 0 ? buffer : nullptr);
+    ChargeLink(start, status == 0 ? size : 0);
     return status;
 }
 
 int32_t Camera::Write(uint64_t address, const void* buffer, size_t size) {
+    const auto start = std::chrono::steady_clock::now();
     ++writes;
-    int32_t status = config.failWrite != 0 && writes == config.failWrite
+    int32_t status = Listed(config.failWrites, writes)
                          ? -1010
                          : WriteRegister(address, static_cast<const uint8_t*>(buffer), size);
-    ChargeLink(status == 0 ? size : 0);
     recorder.Access(config.name, 'W', address, size, status, buffer);
+    ChargeLink(start, status == 0 ? size : 0);
     return status;
 }
 
@@ -158,7 +176,7 @@ int32_t Camera::ReadRegister(uint64_t address, void* buffer, size_t size) {
         return (address >= 0xAB00 && address <= 0xAB14) || address == 0xB0E8 ? -1009 : -1015;
     switch (address) {
     case 0xAB00:
-        PutBigEndian(magicSeen ? 0x5B17 : 0, buffer);
+        PutBigEndian(stage != Stage::None ? 0x5B17 : 0, buffer);
         return 0;
     case 0xAB04:
         PutBigEndian(param, buffer);
@@ -180,6 +198,7 @@ int32_t Camera::ReadRegister(uint64_t address, void* buffer, size_t size) {
         PutBigEndian(0, buffer);
         return 0;
     case 0xAB14:
+        // What the camera can take, not what was asked for: the tool checks this read-back.
         PutBigEndian(config.secondaryFpga ? 2 : 1, buffer);
         return 0;
     case 0xB0E8:
@@ -195,23 +214,36 @@ void Camera::Reject(const std::string& why) {
         problem = why;
 }
 
+// The image arrives in order, in chunks of 1024 bytes but a shorter last one.
+void Camera::WriteData(uint64_t offset, const uint8_t* buffer, size_t size) {
+    if (stage < Stage::Size) {
+        Reject("image data before the update header");
+        return;
+    }
+    if (stage == Stage::Checksum) {
+        Reject("image data after the checksum");
+        return;
+    }
+    stage = Stage::Data;
+    if (offset != image.size()) {
+        Reject("image data out of order at offset " + std::to_string(offset));
+        return;
+    }
+    if (offset + size > announced) {
+        Reject("image data beyond the announced size");
+        return;
+    }
+    if (size != kChunkMax && offset + size != announced)
+        Reject("short chunk of " + std::to_string(size) + " bytes at offset " +
+               std::to_string(offset) + " before the end of the image");
+    image.insert(image.end(), buffer, buffer + size);
+}
+
 int32_t Camera::WriteRegister(uint64_t address, const uint8_t* buffer, size_t size) {
     if (address >= kWindow && address < kWindow + kWindowSpan) {
         if (size == 0 || size > kChunkMax)
             return -1009; // INVALID_PARAMETER
-        const uint64_t offset = address - kWindow;
-        if (!magicSeen || !sizeSeen)
-            Reject("image data before the update header");
-        else if (offset + size > announced)
-            Reject("image data beyond the announced size");
-        else if (offset + size > image.size())
-            Reject("image data beyond the data window");
-        else if (offset != received)
-            Reject("image data out of order at offset " + std::to_string(offset));
-        else {
-            std::memcpy(image.data() + offset, buffer, size);
-            received += static_cast<uint32_t>(size);
-        }
+        WriteData(address - kWindow, buffer, size);
         return 0;
     }
     if (address >= 0x2000 && address < 0x20C0)
@@ -225,43 +257,63 @@ int32_t Camera::WriteRegister(uint64_t address, const uint8_t* buffer, size_t si
     switch (address) {
     case 0xAB00:
         // A new update starts here; anything of an earlier one is dropped.
-        magicSeen = value == 0x5B17;
-        sizeSeen = false;
-        checksumSeen = false;
-        received = 0;
+        stage = value == 0x5B17 ? Stage::Magic : Stage::None;
+        param = 0;
+        announced = 0;
         target = 1;
+        checksum = 0;
         image.clear();
         problem.clear();
-        if (!magicSeen)
+        if (value != 0x5B17)
             Reject("wrong update magic " + Hex8(value));
         return 0;
     case 0xAB04:
+        if (stage == Stage::None)
+            Reject("update parameter before the update magic");
+        else if (stage == Stage::Param)
+            Reject("update parameter written twice");
+        else if (stage != Stage::Magic)
+            Reject("update parameter after the update size");
         param = value;
+        stage = std::max(stage, Stage::Param);
         return 0;
     case 0xAB08:
-        if (!magicSeen)
+        if (stage == Stage::None)
             Reject("update size before the update magic");
+        else if (stage == Stage::Magic)
+            Reject("update size before the update parameter");
+        else if (stage != Stage::Param)
+            Reject("update size written twice");
         announced = value;
-        sizeSeen = true;
-        received = 0;
-        // A size the window cannot hold is refused rather than allocated.
-        if (value > kWindowSpan) {
+        image.clear();
+        // A size the window cannot hold is refused rather than reserved.
+        if (value > kWindowSpan)
             Reject("update size beyond the data window");
-            image.clear();
-        } else {
-            image.assign(value, 0);
-        }
+        else
+            image.reserve(value);
+        stage = std::max(stage, Stage::Size);
         return 0;
     case 0xAB0C:
+        if (stage < Stage::Size)
+            Reject("checksum before the update header");
         checksum = value;
-        checksumSeen = true;
+        stage = Stage::Checksum;
         return 0;
     case 0xAB10:
         if (value == 1)
             Flash();
+        else
+            Reject("unknown flash command " + Hex8(value));
         return 0;
     case 0xAB14:
+        if (stage < Stage::Size)
+            Reject("update target before the update size");
+        else if (stage > Stage::Target)
+            Reject("update target after image data");
+        if (value != 1 && value != 2)
+            Reject("unknown update target " + std::to_string(value));
         target = value;
+        stage = std::max(stage, Stage::Target);
         return 0;
     case 0xB0E8:
         finish = value;
@@ -272,16 +324,19 @@ int32_t Camera::WriteRegister(uint64_t address, const uint8_t* buffer, size_t si
 }
 
 void Camera::Flash() {
-    const uint32_t computed = Crc32(image.data(), received);
+    const uint32_t received = static_cast<uint32_t>(image.size());
+    const uint32_t computed = Crc32(image.data(), image.size());
     std::string reason = problem;
-    if (reason.empty() && !sizeSeen)
-        reason = "no update size announced";
+    if (reason.empty() && stage < Stage::Size)
+        reason = "no update header";
     if (reason.empty() && received != announced)
         reason = "image incomplete: " + std::to_string(received) + " of " +
                  std::to_string(announced) + " bytes";
+    if (reason.empty() && announced == 0)
+        reason = "empty image";
     if (reason.empty() && announced % 4 != 0)
         reason = "update size is not a multiple of 4";
-    if (reason.empty() && !checksumSeen)
+    if (reason.empty() && stage != Stage::Checksum)
         reason = "no checksum written";
     if (reason.empty() && computed != checksum)
         reason = "checksum mismatch";
@@ -289,7 +344,7 @@ void Camera::Flash() {
         reason = "camera has no secondary FPGA";
     const bool accepted = reason.empty();
 
-    recorder.WriteFile(config.name + ".image.bin", image.data(), received);
+    recorder.WriteFile(config.name + ".image.bin", image.data(), image.size());
     std::string record;
     record += "camera = " + config.name + "\n";
     record += std::string("target = ") + (target == 2 ? "secondary" : "primary") + "\n";
@@ -302,11 +357,12 @@ void Camera::Flash() {
     record += "port_time_us = " + std::to_string(portTimeNs / 1000) + "\n";
     recorder.WriteFile(config.name + ".result.txt", record.data(), record.size());
 
-    // Writing the flash keeps the camera off the link for a while.
+    // Writing the flash keeps the camera off the link for a while; the next update starts
+    // from nothing.
     busyReadsLeft = config.busyReads;
     busyUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(config.busyMs);
-    magicSeen = false;
-    sizeSeen = false;
+    stage = Stage::None;
+    problem.clear();
 }
 
 } // namespace sim

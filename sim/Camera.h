@@ -14,6 +14,7 @@ struct Recorder {
     std::string directory; // empty: record nothing
     bool traffic = true;
     FILE* log = nullptr;
+    bool logFailed = false; // said once on standard error, then no more attempts
 
     void Access(const std::string& camera, char kind, uint64_t address, size_t size, int32_t status,
                 const void* bytes);
@@ -30,11 +31,15 @@ public:
     int32_t Write(uint64_t address, const void* buffer, size_t size);
 
 private:
+    // How far the update in progress has come, in the order the registers must be written.
+    enum class Stage { None, Magic, Param, Size, Target, Data, Checksum };
+
     int32_t ReadRegister(uint64_t address, void* buffer, size_t size);
     int32_t WriteRegister(uint64_t address, const uint8_t* buffer, size_t size);
+    void WriteData(uint64_t offset, const uint8_t* buffer, size_t size);
     void Flash();
     void Reject(const std::string& why);
-    void ChargeLink(size_t size);
+    void ChargeLink(std::chrono::steady_clock::time_point start, size_t size);
 
     CameraConfig config;
     Recorder& recorder;
@@ -45,17 +50,14 @@ private:
     uint64_t portTimeNs = 0;
 
     // The update in progress.
-    bool magicSeen = false;
-    bool sizeSeen = false;
+    Stage stage = Stage::None;
     uint32_t param = 0;
     uint32_t announced = 0;
-    uint32_t target = 0;
+    uint32_t target = 1;
     uint32_t checksum = 0;
-    bool checksumSeen = false;
     uint32_t finish = 0;
-    std::vector<uint8_t> image;
-    uint32_t received = 0;
-    std::string problem; // first thing that went wrong in this update
+    std::vector<uint8_t> image; // the in-order data writes so far
+    std::string problem;        // first thing that went wrong in this update
     unsigned busyReadsLeft = 0;
     std::chrono::steady_clock::time_point busyUntil{};
 };

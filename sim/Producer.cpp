@@ -13,6 +13,7 @@
 #include "gentl/GenTL.h"
 #include "sim/Camera.h"
 #include "sim/SimConfig.h"
+#include "sim/SimEnvironment.h"
 
 namespace {
 
@@ -62,12 +63,13 @@ Library* library = nullptr;
 
 // The configured fault for this call of `function`, or success.
 GC_ERROR Injected(const char* function) {
-    auto fault = library->config.faults.find(function);
-    unsigned call = ++library->calls[function];
-    if (fault == library->config.faults.end())
+    const unsigned call = ++library->calls[function];
+    auto faults = library->config.faults.find(function);
+    if (faults == library->config.faults.end())
         return GC_ERR_SUCCESS;
-    if (fault->second.nth == 0 || fault->second.nth == call)
-        return fault->second.code;
+    for (const sim::Fault& fault : faults->second)
+        if (fault.nth == 0 || fault.nth == call)
+            return fault.code;
     return GC_ERR_SUCCESS;
 }
 
@@ -211,14 +213,14 @@ GC_ERROR PutId(const std::string& id, char* buffer, size_t* size) {
 }
 
 bool LoadConfiguration(sim::SimConfig& config) {
-    const char* file = std::getenv("CXP_SIM_CONFIG");
-    if (file == nullptr || file[0] == '\0') {
+    std::string file;
+    if (!sim::ReadSetting("CXP_SIM_CONFIG", file) || file.empty()) {
         config = sim::DefaultConfig();
         return true;
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "%s:0: cannot read the simulator configuration\n", file);
+        std::fprintf(stderr, "%s:0: cannot read the simulator configuration\n", file.c_str());
         return false;
     }
     std::stringstream text;
@@ -250,9 +252,8 @@ SIM_EXPORT GCInitLib() {
         return GC_ERR_RESOURCE_IN_USE;
     auto made = std::make_unique<Library>();
     if (!LoadConfiguration(made->config))
-        return GC_ERR_INVALID_PARAMETER;
-    const char* records = std::getenv("CXP_SIM_RECORD_DIR");
-    made->recorder.directory = records != nullptr ? records : "";
+        return GC_ERR_ERROR;
+    sim::ReadSetting("CXP_SIM_RECORD_DIR", made->recorder.directory);
     made->recorder.traffic = made->config.recordTraffic;
     for (const auto& [name, camera] : made->config.cameras)
         made->cameras[name] = std::make_unique<sim::Camera>(

@@ -1,6 +1,8 @@
 #include "sim/SimConfig.h"
 
+#include <cctype>
 #include <cstdlib>
+#include <iterator>
 #include <sstream>
 
 namespace sim {
@@ -115,6 +117,18 @@ bool Number(const std::string& value, unsigned& out) {
     return true;
 }
 
+// "k" or "k1, k2, ...": call or access numbers, counted from 1.
+bool NumberList(const std::string& value, std::vector<unsigned>& out) {
+    out.clear();
+    for (const std::string& item : List(value)) {
+        unsigned number = 0;
+        if (!Number(item, number) || number == 0)
+            return false;
+        out.push_back(number);
+    }
+    return !out.empty();
+}
+
 bool Flag(const std::string& value, bool& out) {
     if (value == "yes" || value == "true" || value == "1")
         out = true;
@@ -139,12 +153,21 @@ bool ErrorCode(const std::string& text, int32_t& code) {
     return true;
 }
 
-// A bootstrap string must fit its register; filling it exactly leaves no zero byte.
-bool Fits(const std::string& value, size_t width) {
-    return value.size() <= width;
+} // namespace
+
+const std::vector<std::string>& ProducerFunctions() {
+    static const std::vector<std::string> names(std::begin(kFunctions), std::end(kFunctions));
+    return names;
 }
 
-} // namespace
+bool IsCameraName(const std::string& name) {
+    if (name.empty() || name.size() > 64 || name[0] == '.')
+        return false;
+    for (char c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.')
+            return false;
+    return true;
+}
 
 bool IsProducerFunction(const std::string& name) {
     for (const char* function : kFunctions)
@@ -173,16 +196,42 @@ SimConfig DefaultConfig() {
 bool ParseConfig(const std::string& text, const std::string& file, SimConfig& config,
                  std::string& error) {
     config = SimConfig{};
+    error.clear();
     enum class Section { None, Link, Interface, Device, Camera, FaultList } section = Section::None;
     InterfaceConfig* iface = nullptr;
     DeviceConfig* device = nullptr;
     CameraConfig* camera = nullptr;
+    int refuseLine = 0; // refuse_open of the current interface, checked when it ends
+    std::map<std::string, int> pendingLines; // first listing of a device without a section
     std::stringstream lines(text);
     std::string raw;
     int number = 0;
-    auto fail = [&](const std::string& reason) {
-        error = file + ":" + std::to_string(number) + ": " + reason;
+    auto failAt = [&](int line, const std::string& reason) {
+        error = file + ":" + std::to_string(line) + ": " + reason;
         return false;
+    };
+    auto fail = [&](const std::string& reason) { return failAt(number, reason); };
+    // A refused device the interface does not list is a typo that would silently test nothing.
+    auto endInterface = [&]() {
+        if (section != Section::Interface)
+            return true;
+        for (const std::string& refused : iface->refuseOpen) {
+            bool listed = false;
+            for (const std::string& id : iface->devices)
+                listed = listed || id == refused;
+            if (!listed)
+                return failAt(refuseLine, "refuse_open names " + refused +
+                                              ", which this interface does not list");
+        }
+        return true;
+    };
+    auto fits = [&](std::string& field, const std::string& key, const std::string& value,
+                    size_t width) {
+        if (value.size() > width)
+            return fail("'" + key + "' is " + std::to_string(value.size()) +
+                        " bytes long, its register holds " + std::to_string(width));
+        field = value;
+        return true;
     };
     while (std::getline(lines, raw)) {
         ++number;
@@ -192,6 +241,8 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
         if (line.front() == '[') {
             if (line.back() != ']')
                 return fail("section header without ']'");
+            if (!endInterface())
+                return false;
             const std::string inner = Trim(line.substr(1, line.size() - 2));
             const size_t blank = inner.find(' ');
             const std::string kind = inner.substr(0, blank);
@@ -208,6 +259,7 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                     iface = &config.interfaces.back();
                     iface->id = name;
                     iface->displayName = name;
+                    refuseLine = 0;
                     section = Section::Interface;
                 } else if (kind == "device") {
                     if (config.devices.count(name))
@@ -216,8 +268,13 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                     device->id = name;
                     device->displayName = name;
                     device->camera = name;
+                    device->line = number;
                     section = Section::Device;
                 } else {
+                    if (!IsCameraName(name))
+                        return fail("camera name '" + name +
+                                    "' is not 1 to 64 letters, digits, "
+                                    "'-', '_' or '.'");
                     if (config.cameras.count(name))
                         return fail("camera " + name + " defined twice");
                     camera = &config.cameras[name];
@@ -249,11 +306,14 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                 return fail("unknown key '" + key + "' in [link]");
             break;
         case Section::Interface:
-            if (key == "devices")
+            if (key == "devices") {
                 iface->devices = List(value);
-            else if (key == "refuse_open")
+                for (const std::string& id : iface->devices)
+                    pendingLines.emplace(id, number);
+            } else if (key == "refuse_open") {
                 iface->refuseOpen = List(value);
-            else if (key == "display_name")
+                refuseLine = number;
+            } else if (key == "display_name")
                 iface->displayName = value;
             else if (key == "tl_type")
                 iface->tlType = value;
@@ -275,22 +335,26 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                 device->userDefinedName = value;
             else if (key == "version")
                 device->version = value;
-            else if (key == "camera")
+            else if (key == "camera") {
+                if (!IsCameraName(value))
+                    return fail("camera name '" + value +
+                                "' is not 1 to 64 letters, digits, "
+                                "'-', '_' or '.'");
                 device->camera = value;
-            else if (key == "null_port")
+            } else if (key == "null_port")
                 ok = Flag(value, device->nullPort);
             else
                 return fail("unknown key '" + key + "' in [device]");
             break;
         case Section::Camera:
             if (key == "vendor")
-                ok = Fits(camera->vendor = value, 32);
+                ok = fits(camera->vendor, key, value, 32);
             else if (key == "model")
-                ok = Fits(camera->model = value, 32);
+                ok = fits(camera->model, key, value, 32);
             else if (key == "manufacturer_info")
-                ok = Fits(camera->manufacturerInfo = value, 48);
+                ok = fits(camera->manufacturerInfo, key, value, 48);
             else if (key == "serial")
-                ok = Fits(camera->serial = value, 16);
+                ok = fits(camera->serial, key, value, 16);
             else if (key == "vendor_read_fails")
                 ok = Flag(value, camera->vendorReadFails);
             else if (key == "model_read_fails")
@@ -306,11 +370,13 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
             else if (key == "busy_ms")
                 ok = Number(value, camera->busyMs);
             else if (key == "fail_read")
-                ok = Number(value, camera->failRead);
+                ok = NumberList(value, camera->failReads);
             else if (key == "fail_write")
-                ok = Number(value, camera->failWrite);
+                ok = NumberList(value, camera->failWrites);
             else
                 return fail("unknown key '" + key + "' in [camera]");
+            if (!ok && !error.empty())
+                return false; // fits() has said why
             break;
         case Section::FaultList: {
             if (!IsProducerFunction(key))
@@ -323,13 +389,16 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                 return fail("fault needs 'always' or a call number from 1, then an error code");
             if (!ErrorCode(code, fault.code))
                 return fail("unknown error code '" + code + "'");
-            config.faults[key] = fault;
+            // Several lines for one function fail several of its calls.
+            config.faults[key].push_back(fault);
             break;
         }
         }
         if (!ok)
             return fail("bad value '" + value + "' for '" + key + "'");
     }
+    if (!endInterface())
+        return false;
     // Without [interface] sections the cameras of the file sit behind the default frame
     // grabber, one device each; a file with neither interfaces nor cameras has no interface.
     if (config.interfaces.empty() && (!config.devices.empty() || !config.cameras.empty())) {
@@ -357,14 +426,20 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                 device.id = id;
                 device.displayName = id;
                 device.camera = id;
+                device.line = pendingLines.count(id) ? pendingLines[id] : 0;
                 config.devices[id] = device;
             }
-            const std::string& cameraName = config.devices[id].camera;
-            if (!config.cameras.count(cameraName)) {
+            const DeviceConfig& device = config.devices[id];
+            if (!config.cameras.count(device.camera)) {
+                if (!IsCameraName(device.camera))
+                    return failAt(device.line,
+                                  "device ID '" + id +
+                                      "' cannot name its camera; set camera = NAME in a [device " +
+                                      id + "] section");
                 CameraConfig made;
-                made.name = cameraName;
+                made.name = device.camera;
                 made.serial = id.substr(0, 16);
-                config.cameras[cameraName] = made;
+                config.cameras[made.name] = made;
             }
         }
     }

@@ -19,10 +19,10 @@ struct CameraConfig {
     bool manufacturerInfoReadFails = false;
     bool serialReadFails = false;
     bool secondaryFpga = false;
-    unsigned busyReads = 0; // reads of the checksum register that fail after a flash
-    unsigned busyMs = 0;    // time after a flash during which those reads fail
-    unsigned failRead = 0;  // this port read (counted from 1) fails; 0: none
-    unsigned failWrite = 0;
+    unsigned busyReads = 0;           // reads of the checksum register that fail after a flash
+    unsigned busyMs = 0;              // time after a flash during which those reads fail
+    std::vector<unsigned> failReads;  // these port reads (counted from 1) fail
+    std::vector<unsigned> failWrites; // these port writes (counted from 1) fail
 };
 
 struct DeviceConfig {
@@ -36,6 +36,7 @@ struct DeviceConfig {
     std::string version = "1.0";
     std::string camera; // default: the device ID
     bool nullPort = false;
+    int line = 0; // where the device was defined or first listed, for messages
 };
 
 struct InterfaceConfig {
@@ -55,7 +56,7 @@ struct SimConfig {
     std::vector<InterfaceConfig> interfaces;
     std::map<std::string, DeviceConfig> devices;
     std::map<std::string, CameraConfig> cameras;
-    std::map<std::string, Fault> faults;
+    std::map<std::string, std::vector<Fault>> faults; // in file order per function
     unsigned latencyUs = 0;
     unsigned nsPerByte = 0;
     bool recordTraffic = true;
@@ -67,5 +68,8 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                  std::string& error);
 // The 57 function names a producer exports, for fault sections.
 bool IsProducerFunction(const std::string& name);
+const std::vector<std::string>& ProducerFunctions();
+// Camera names become record file names and traffic-log fields.
+bool IsCameraName(const std::string& name);
 
 } // namespace sim

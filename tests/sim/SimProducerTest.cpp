@@ -14,6 +14,7 @@
 #include "gentl/GenTL.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/Environment.h"
+#include "sim/SimConfig.h"
 
 namespace fs = std::filesystem;
 
@@ -230,6 +231,15 @@ TEST_F(SimSession, HonoursTheInitCloseAndHandleRules) {
     started = false;
     EXPECT_EQ(sim.TLOpen(&tl), GC_ERR_NOT_INITIALIZED);
     EXPECT_EQ(sim.GCCloseLib(), GC_ERR_NOT_INITIALIZED);
+
+    // The same loaded library reads its configuration again at the next GCInitLib.
+    std::ofstream(dir / "two.ini") << "[interface A]\ndevices = D\n[interface B]\ndevices = D\n";
+    platform::SetEnvironment("CXP_SIM_CONFIG", (dir / "two.ini").string());
+    ASSERT_EQ(sim.GCInitLib(), GC_ERR_SUCCESS);
+    started = true;
+    ASSERT_EQ(sim.TLOpen(&tl), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim.TLGetNumInterfaces(tl, &count), GC_ERR_SUCCESS);
+    EXPECT_EQ(count, 2u);
 }
 
 TEST_F(SimSession, AcceptsACompleteImageAndRecordsTrafficAndImage) {
@@ -272,6 +282,7 @@ TEST_F(SimSession, RejectsAWrongChecksumAnIncompleteImageAndAnUnsupportedTarget)
     // Announce two chunks, send one.
     std::string image(2048, 'x');
     EXPECT_EQ(Write32(port, 0xAB00, 0x5B17), GC_ERR_SUCCESS);
+    EXPECT_EQ(Write32(port, 0xAB04, 0), GC_ERR_SUCCESS);
     EXPECT_EQ(Write32(port, 0xAB08, 2048), GC_ERR_SUCCESS);
     size_t size = 1024;
     EXPECT_EQ(sim.GCWritePort(port, 0x70000000, image.data(), &size), GC_ERR_SUCCESS);
@@ -302,9 +313,9 @@ TEST_F(SimSession, InjectsConfiguredFaults) {
     Start("[interface IF-A]\ndevices = D1, D2\nrefuse_open = D2\n"
           "[interface IF-B]\ndevices = D3\n"
           "[device D3]\nnull_port = yes\n"
-          "[camera D1]\nfail_read = 2\nfail_write = 1\nmodel_read_fails = yes\n"
+          "[camera D1]\nfail_read = 2, 4\nfail_write = 1\nmodel_read_fails = yes\n"
           "serial = 0123456789ABCDEF\n"
-          "[fault]\nTLGetInterfaceID = 2 GC_ERR_IO\n");
+          "[fault]\nTLGetInterfaceID = 2 GC_ERR_IO\nTLGetInterfaceID = 3 -1012\n");
     PORT_HANDLE port = OpenCamera(0);
     char text[32];
     size_t size = 16;
@@ -314,6 +325,11 @@ TEST_F(SimSession, InjectsConfiguredFaults) {
     EXPECT_EQ(sim.GCReadPort(port, 0x20B0, text, &size), GC_ERR_IO) << "second read fails";
     size = 32;
     EXPECT_EQ(sim.GCReadPort(port, 0x2020, text, &size), GC_ERR_IO) << "model unreadable";
+    size = 16;
+    EXPECT_EQ(sim.GCReadPort(port, 0x20B0, text, &size), GC_ERR_IO) << "fourth read fails";
+    EXPECT_EQ(size, 0u) << "nothing transferred";
+    size = 16;
+    EXPECT_EQ(sim.GCReadPort(port, 0x20B0, text, &size), GC_ERR_SUCCESS);
     EXPECT_EQ(Write32(port, 0xB0E8, 0xD2C4), GC_ERR_IO) << "first write fails";
     EXPECT_EQ(Write32(port, 0xB0E8, 0xD2C4), GC_ERR_SUCCESS);
 
@@ -322,6 +338,8 @@ TEST_F(SimSession, InjectsConfiguredFaults) {
     char id[16];
     size = sizeof id;
     EXPECT_EQ(sim.TLGetInterfaceID(tl, 1, id, &size), GC_ERR_IO) << "its 2nd call";
+    size = sizeof id;
+    EXPECT_EQ(sim.TLGetInterfaceID(tl, 1, id, &size), GC_ERR_ABORT) << "its 3rd call";
     size = sizeof id;
     EXPECT_EQ(sim.TLGetInterfaceID(tl, 1, id, &size), GC_ERR_SUCCESS);
     IF_HANDLE other = nullptr;
@@ -341,17 +359,17 @@ TEST_F(SimSession, RefusedOpenAndBadConfigurations) {
     DEV_HANDLE dev = nullptr;
     EXPECT_EQ(sim.IFOpenDevice(iface, "D1", DEVICE_ACCESS_CONTROL, &dev), GC_ERR_ACCESS_DENIED);
     EXPECT_EQ(sim.IFOpenDevice(iface, "nope", DEVICE_ACCESS_CONTROL, &dev), GC_ERR_INVALID_ID);
-    Start("[camera c]\nmodel = " + std::string(33, 'm') + "\n", GC_ERR_INVALID_PARAMETER);
+    Start("[camera c]\nmodel = " + std::string(33, 'm') + "\n", GC_ERR_ERROR);
     platform::SetEnvironment("CXP_SIM_CONFIG", (dir / "absent.ini").string());
     Reload();
-    EXPECT_EQ(sim.GCInitLib(), GC_ERR_INVALID_PARAMETER);
+    EXPECT_EQ(sim.GCInitLib(), GC_ERR_ERROR);
     Start("[fault]\nGCInitLib = always GC_ERR_ERROR\n", GC_ERR_ERROR);
 }
 
 TEST_F(SimSession, RefusesMalformedUpdatesWithoutCrashing) {
     Start("[camera cam0]\n");
     PORT_HANDLE port = OpenCamera();
-    auto flash = [&](std::initializer_list<std::pair<uint64_t, std::string>> writes) {
+    auto flash = [&](const std::vector<std::pair<uint64_t, std::string>>& writes) {
         for (const auto& [address, bytes] : writes) {
             size_t size = bytes.size();
             EXPECT_EQ(sim.GCWritePort(port, address, bytes.data(), &size), GC_ERR_SUCCESS);
@@ -362,12 +380,44 @@ TEST_F(SimSession, RefusesMalformedUpdatesWithoutCrashing) {
         return result.substr(at, result.find('\n', at) - at);
     };
     using namespace std::string_literals;
-    const std::string magic = "\0\0\x5B\x17"s, four = "\0\0\0\4"s;
-    EXPECT_EQ(flash({{0xAB08, four}, {0x70000000, "abcd"}}), "update size before the update magic");
-    EXPECT_EQ(flash({{0xAB00, magic}, {0xAB08, four}, {0x70000000, "abcdefgh"}}),
-              "image data beyond the announced size");
-    EXPECT_EQ(flash({{0xAB00, magic}, {0xAB08, "\xFF\xFF\xFF\xFC"}, {0x70000000, "abcd"}}),
-              "update size beyond the data window");
+    const uint64_t data = 0x70000000;
+    const std::string magic = "\0\0\x5B\x17"s, zero = "\0\0\0\0"s, four = "\0\0\0\4"s,
+                      kib2 = "\0\0\x08\0"s, chunk(1024, 'y');
+    const struct {
+        std::vector<std::pair<uint64_t, std::string>> writes;
+        const char* reason;
+    } cases[] = {
+        {{{0xAB08, four}, {data, "abcd"}}, "update size before the update magic"},
+        {{{0xAB00, magic}, {0xAB08, four}}, "update size before the update parameter"},
+        {{{0xAB00, "\0\0\0\1"s}}, "wrong update magic 00000001"},
+        {{{data, "abcd"}}, "image data before the update header"},
+        {{}, "no update header"},
+        {{{0xAB00, magic}, {0xAB04, zero}, {0xAB08, four}, {data, "abcdefgh"}},
+         "image data beyond the announced size"},
+        {{{0xAB00, magic}, {0xAB04, zero}, {0xAB08, "\xFF\xFF\xFF\xFC"s}, {data, "abcd"}},
+         "update size beyond the data window"},
+        {{{0xAB00, magic}, {0xAB04, zero}, {0xAB08, kib2}, {data, "abcd"}, {data + 4, chunk}},
+         "short chunk of 4 bytes at offset 0 before the end of the image"},
+        {{{0xAB00, magic}, {0xAB04, zero}, {0xAB08, kib2}, {data + 1024, chunk}, {data, chunk}},
+         "image data out of order at offset 1024"},
+        {{{0xAB00, magic}, {0xAB04, zero}, {0xAB08, four}, {data, "abcd"}, {0xAB14, "\0\0\0\2"s}},
+         "update target after image data"},
+        {{{0xAB00, magic}, {0xAB04, zero}, {0xAB08, four}, {0xAB14, "\0\0\0\3"s}},
+         "unknown update target 3"},
+        {{{0xAB00, magic},
+          {0xAB04, zero},
+          {0xAB08, four},
+          {data, "abcd"},
+          {0xAB0C, zero},
+          {data, "abcd"}},
+         "image data after the checksum"},
+        {{{0xAB00, magic}, {0xAB04, zero}, {0xAB08, zero}, {0xAB0C, zero}}, "empty image"},
+        {{{0xAB00, magic}, {0xAB04, zero}, {0xAB08, "\0\0\0\6"s}, {data, "abcdef"}},
+         "update size is not a multiple of 4"},
+        {{{0xAB00, magic}, {0xAB04, zero}, {0xAB08, four}, {data, "abcd"}}, "no checksum written"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(flash(c.writes), c.reason);
 
     // Sizes a consumer gets wrong are refused, with nothing transferred.
     char text[32];
@@ -384,8 +434,8 @@ TEST_F(SimSession, RefusesMalformedUpdatesWithoutCrashing) {
 }
 
 TEST_F(SimSession, HandlesStayDistinctAndPortsBelongToTheirDevice) {
-    // Two devices in front of one camera, whose long name must not upset the traffic log.
-    const std::string cam(300, 'c');
+    // Two devices in front of one camera, whose name is as long as names may be.
+    const std::string cam(64, 'c');
     Start("[interface IF]\ndevices = D1, D2\n[device D1]\ncamera = " + cam +
           "\n[device D2]\ncamera = " + cam + "\n");
     ASSERT_EQ(sim.TLOpen(&tl), GC_ERR_SUCCESS);
@@ -538,12 +588,17 @@ TEST_F(SimSession, WalksFromInitToAVerifiedImageRecord) {
     EXPECT_EQ(sim.GCCloseLib(), GC_ERR_SUCCESS);
     started = false;
 
-    // The variant for testing incomplete producers lacks exactly DevClose.
+    // All 57 names are there; the variant for testing incomplete producers lacks exactly
+    // DevClose.
     platform::LibraryLoadFailure failure;
     void* lacking = platform::LoadDynamicLibrary(CXP_SIM_LACKING_PATH, failure);
     ASSERT_NE(lacking, nullptr) << failure.reason;
-    EXPECT_EQ(platform::ResolveSymbol(lacking, "DevClose"), nullptr);
-    EXPECT_NE(platform::ResolveSymbol(lacking, "DevGetInfo"), nullptr);
+    ASSERT_EQ(sim::ProducerFunctions().size(), 57u);
+    for (const std::string& name : sim::ProducerFunctions()) {
+        EXPECT_NE(platform::ResolveSymbol(sim.library, name.c_str()), nullptr) << name;
+        EXPECT_EQ(platform::ResolveSymbol(lacking, name.c_str()) == nullptr, name == "DevClose")
+            << name;
+    }
     platform::FreeDynamicLibrary(lacking);
 }
 
