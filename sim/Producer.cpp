@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "gentl/GenTL.h"
+#include "platform/Environment.h"
 #include "sim/Camera.h"
 #include "sim/SimConfig.h"
-#include "sim/SimEnvironment.h"
 
 namespace {
 
@@ -214,7 +214,7 @@ GC_ERROR PutId(const std::string& id, char* buffer, size_t* size) {
 
 bool LoadConfiguration(sim::SimConfig& config) {
     std::string file;
-    if (!sim::ReadSetting("CXP_SIM_CONFIG", file) || file.empty()) {
+    if (!platform::ReadEnvironment("CXP_SIM_CONFIG", file) || file.empty()) {
         config = sim::DefaultConfig();
         return true;
     }
@@ -253,7 +253,7 @@ SIM_EXPORT GCInitLib() {
     auto made = std::make_unique<Library>();
     if (!LoadConfiguration(made->config))
         return GC_ERR_ERROR;
-    sim::ReadSetting("CXP_SIM_RECORD_DIR", made->recorder.directory);
+    platform::ReadEnvironment("CXP_SIM_RECORD_DIR", made->recorder.directory);
     made->recorder.traffic = made->config.recordTraffic;
     for (const auto& [name, camera] : made->config.cameras)
         made->cameras[name] = std::make_unique<sim::Camera>(
