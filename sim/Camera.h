@@ -9,10 +9,13 @@
 
 namespace sim {
 
+constexpr uint32_t kCrcStart = 0xFFFFFFFFu; // the CRC-32 register before the first byte
+
 // Where a simulation writes what it saw; shared by all cameras of one GCInitLib.
 struct Recorder {
     std::string directory; // empty: record nothing
     bool traffic = true;
+    bool image = true; // keep the image and write <camera>.image.bin at a flash command
     FILE* log = nullptr;
     bool logFailed = false; // said once on standard error, then no more attempts
 
@@ -36,6 +39,7 @@ private:
 
     int32_t ReadRegister(uint64_t address, void* buffer, size_t size);
     int32_t WriteRegister(uint64_t address, const uint8_t* buffer, size_t size);
+    void ClearImage();
     void WriteData(uint64_t offset, const uint8_t* buffer, size_t size);
     void Flash();
     void Reject(const std::string& why);
@@ -48,6 +52,12 @@ private:
     unsigned reads = 0;
     unsigned writes = 0;
     uint64_t portTimeNs = 0;
+    uint64_t overrunNs = 0; // how far the link is behind its schedule
+    // Timing of the update in progress (wall clock, not modelled).
+    unsigned dataWrites = 0;
+    std::chrono::steady_clock::time_point dataStart{};
+    uint64_t dataSpanNs = 0;     // first data write to the checksum write; 0: not reached
+    uint64_t dataInCameraNs = 0; // inside the data writes, link wait included
 
     // The update in progress.
     Stage stage = Stage::None;
@@ -56,12 +66,16 @@ private:
     uint32_t target = 1;
     uint32_t checksum = 0;
     uint32_t finish = 0;
-    std::vector<uint8_t> image; // the in-order data writes so far
-    std::string problem;        // first thing that went wrong in this update
+    std::vector<uint8_t> image;    // the in-order data writes so far, when the recorder keeps it
+    uint32_t received = 0;         // bytes of them
+    uint32_t crcState = kCrcStart; // their CRC-32 so far, before the final inversion
+    std::string problem;           // first thing that went wrong in this update
     unsigned busyReadsLeft = 0;
     std::chrono::steady_clock::time_point busyUntil{};
 };
 
+// CRC-32 (IEEE 802.3) of `size` bytes; Crc32Update carries the register across pieces.
+uint32_t Crc32Update(uint32_t crc, const uint8_t* data, size_t size);
 uint32_t Crc32(const uint8_t* data, size_t size);
 
 } // namespace sim

@@ -255,6 +255,7 @@ SIM_EXPORT GCInitLib() {
         return GC_ERR_ERROR;
     platform::ReadEnvironment("CXP_SIM_RECORD_DIR", made->recorder.directory);
     made->recorder.traffic = made->config.recordTraffic;
+    made->recorder.image = made->config.recordImage;
     for (const auto& [name, camera] : made->config.cameras)
         made->cameras[name] = std::make_unique<sim::Camera>(
             camera, made->recorder, made->config.latencyUs, made->config.nsPerByte);

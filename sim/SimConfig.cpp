@@ -302,6 +302,8 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                 ok = Number(value, config.nsPerByte);
             else if (key == "record_traffic")
                 ok = Flag(value, config.recordTraffic);
+            else if (key == "record_image")
+                ok = Flag(value, config.recordImage);
             else
                 return fail("unknown key '" + key + "' in [link]");
             break;

@@ -60,6 +60,7 @@ struct SimConfig {
     unsigned latencyUs = 0;
     unsigned nsPerByte = 0;
     bool recordTraffic = true;
+    bool recordImage = true; // no: the camera checks the image as it arrives and keeps no copy
 };
 
 SimConfig DefaultConfig();
