@@ -253,6 +253,27 @@ TEST(UploadE2e, UnusableFilesAreRefusedBeforeTheCameraIsTouched) {
     }
 }
 
+TEST(UploadE2e, FileShorterThanItsSizeIsRefusedBeforeTheCameraIsTouched) {
+    // The build made this folder: one firmware file, a symbolic link to a kernel attribute
+    // file, which states the size of a page and holds one line.
+    const std::string dir = e2e::NativePath(CXP_SHORT_FILE_DIR);
+    const std::string file = dir + "/" + kModel + ".bin";
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file, error);
+    if (error || size <= e2e::ReadFile(file).size()) {
+        GTEST_SKIP() << "this build host has no file that states more bytes than it holds";
+    }
+    e2e::ToolRun run;
+    run.input = "0\n0\n0\n\n";
+    run.workingDirectory = dir;
+    e2e::ToolResult r = e2e::RunTool(run);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(
+        Contains(Console(r), "open file >>>" + kModel + ".bin<<<\nfile reading error\n" + kFailed))
+        << Console(r);
+    EXPECT_EQ(UpdateTraffic(r), Lines{kFinish}) << r.traffic;
+}
+
 TEST(UploadE2e, MismatchedOrBlockedFirmwareIsNeverUploaded) {
     struct Case {
         std::string test;
