@@ -131,19 +131,11 @@ void Camera::ChargeLink(std::chrono::steady_clock::time_point start, size_t size
     overrunNs = (overrunNs > cost ? overrunNs - cost : 0) + Nanoseconds(now - until);
 }
 
-namespace {
-bool Listed(const std::vector<unsigned>& numbers, unsigned number) {
-    for (unsigned listed : numbers)
-        if (listed == number)
-            return true;
-    return false;
-}
-} // namespace
-
 int32_t Camera::Read(uint64_t address, void* buffer, size_t size) {
     const auto start = std::chrono::steady_clock::now();
     ++reads;
-    int32_t status = Listed(config.failReads, reads) ? -1010 : ReadRegister(address, buffer, size);
+    const bool fails = std::count(config.failReads.begin(), config.failReads.end(), reads) > 0;
+    int32_t status = fails ? -1010 : ReadRegister(address, buffer, size);
     recorder.Access(config.name, 'R', address, size, status, status == 0 ? buffer : nullptr);
     // A refused access costs the round trip but moves no bytes (and a bogus size must not
     // stall the caller).
@@ -154,9 +146,9 @@ int32_t Camera::Read(uint64_t address, void* buffer, size_t size) {
 int32_t Camera::Write(uint64_t address, const void* buffer, size_t size) {
     const auto start = std::chrono::steady_clock::now();
     ++writes;
-    int32_t status = Listed(config.failWrites, writes)
-                         ? -1010
-                         : WriteRegister(address, static_cast<const uint8_t*>(buffer), size);
+    const bool fails = std::count(config.failWrites.begin(), config.failWrites.end(), writes) > 0;
+    int32_t status =
+        fails ? -1010 : WriteRegister(address, static_cast<const uint8_t*>(buffer), size);
     recorder.Access(config.name, 'W', address, size, status, buffer);
     ChargeLink(start, status == 0 ? size : 0);
     // Flashing keeps the camera off the link for as long as it takes; the link's schedule

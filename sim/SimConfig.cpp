@@ -153,6 +153,10 @@ bool ErrorCode(const std::string& text, int32_t& code) {
     return true;
 }
 
+std::string BadCameraName(const std::string& name) {
+    return "camera name '" + name + "' is not 1 to 64 letters, digits, '-', '_' or '.'";
+}
+
 } // namespace
 
 const std::vector<std::string>& ProducerFunctions() {
@@ -272,9 +276,7 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                     section = Section::Device;
                 } else {
                     if (!IsCameraName(name))
-                        return fail("camera name '" + name +
-                                    "' is not 1 to 64 letters, digits, "
-                                    "'-', '_' or '.'");
+                        return fail(BadCameraName(name));
                     if (config.cameras.count(name))
                         return fail("camera " + name + " defined twice");
                     camera = &config.cameras[name];
@@ -339,9 +341,7 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                 device->version = value;
             else if (key == "camera") {
                 if (!IsCameraName(value))
-                    return fail("camera name '" + value +
-                                "' is not 1 to 64 letters, digits, "
-                                "'-', '_' or '.'");
+                    return fail(BadCameraName(value));
                 device->camera = value;
             } else if (key == "null_port")
                 ok = Flag(value, device->nullPort);
