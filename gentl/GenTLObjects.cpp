@@ -4,6 +4,7 @@
 #include <string>
 
 #include "gentl/DebugTrace.h"
+#include "gentl/Listed.h"
 
 namespace {
 constexpr uint64_t kInterfaceListTimeoutMs = 1000;
@@ -56,14 +57,16 @@ template <size_t Capacity, typename Ask> GC_ERROR AskDeviceInfo(DeviceInfo& info
     return AskNumber(info.timestampFrequency, command(DEVICE_INFO_TIMESTAMP_FREQUENCY));
 }
 
+// False when the read failed; the field is then empty.
 template <size_t Width>
-void ReadRegisterText(TQGenTLWrapper* wrapper, PORT_HANDLE port, uint64_t address,
+bool ReadRegisterText(TQGenTLWrapper* wrapper, PORT_HANDLE port, uint64_t address,
                       std::string& field) {
     char buffer[Width] = {};
     size_t size = Width;
     GC_ERROR status = wrapper->GCReadPort(port, address, buffer, &size);
     // Bytes from a failed read are not the camera's answer.
     field = status == GC_ERR_SUCCESS ? BoundedText(buffer, Width) : std::string();
+    return status == GC_ERR_SUCCESS;
 }
 } // namespace
 
@@ -129,16 +132,8 @@ int32_t TQSystem::GetInterfacesInfo(std::vector<InterfaceInfo>& infos) {
         AskText<kCapacity>(info.displayName, command(INTERFACE_INFO_DISPLAYNAME));
         status = AskText<kCapacity>(info.tlType, command(INTERFACE_INFO_TLTYPE));
 
-        bool known = false;
-        for (const InterfaceInfo& listed : infos) {
-            if (listed.id == info.id) {
-                known = true;
-                break;
-            }
-        }
-        if (known) {
-            DebugTrace("Interface Existed");
-        } else {
+        auto sameId = [&info](const InterfaceInfo& listed) { return listed.id == info.id; };
+        if (!ListedAlready(infos, sameId, "Interface Existed")) {
             infos.push_back(std::move(info));
         }
     }
@@ -195,16 +190,8 @@ int32_t TQInterface::GetDevicesInfo(std::vector<DeviceInfo>& infos) {
             return wrapper->IFGetDeviceInfo(hIface, identifier.c_str(), cmd, type, buffer, size);
         });
 
-        bool known = false;
-        for (const DeviceInfo& listed : infos) {
-            if (listed.id == info.id) {
-                known = true;
-                break;
-            }
-        }
-        if (known) {
-            DebugTrace("DEV Existed");
-        } else {
+        auto sameId = [&info](const DeviceInfo& listed) { return listed.id == info.id; };
+        if (!ListedAlready(infos, sameId, "DEV Existed")) {
             infos.push_back(std::move(info));
         }
     }
@@ -221,9 +208,11 @@ int32_t TQDevice::QueryDeviceInfo(DeviceInfo& info) {
 
 int32_t TQRemoteDevice::ReadRemoteDeviceInfo(RemoteDeviceInfo& info) {
     info.hDevice = hDevice;
-    ReadRegisterText<kModelWidth>(wrapper, hPort, kModelRegister, info.model);
-    ReadRegisterText<kManufacturerInfoWidth>(wrapper, hPort, kManufacturerInfoRegister,
-                                             info.manufacturerInfo);
-    ReadRegisterText<kSerialNumberWidth>(wrapper, hPort, kSerialNumberRegister, info.serialNumber);
+    info.modelUnreadable =
+        !ReadRegisterText<kModelWidth>(wrapper, hPort, kModelRegister, info.model);
+    info.manufacturerInfoUnreadable = !ReadRegisterText<kManufacturerInfoWidth>(
+        wrapper, hPort, kManufacturerInfoRegister, info.manufacturerInfo);
+    info.serialNumberUnreadable = !ReadRegisterText<kSerialNumberWidth>(
+        wrapper, hPort, kSerialNumberRegister, info.serialNumber);
     return 0;
 }

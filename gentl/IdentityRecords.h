@@ -49,6 +49,10 @@ struct RemoteDeviceInfo {
     std::string model;            // 0x2020, 32 bytes
     std::string manufacturerInfo; // 0x2040, 48 bytes
     std::string serialNumber;     // 0x20B0, 16 bytes
+    // A failed read leaves its text empty; these tell that apart from an empty register.
+    bool modelUnreadable = false;
+    bool manufacturerInfoUnreadable = false;
+    bool serialNumberUnreadable = false;
 };
 
 // Text of a producer buffer or a register: the bytes up to the first zero, never more than

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ConsoleReports.h"
 #include "discovery/ProducerManager.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/ImageCrc32.h"
@@ -42,7 +43,9 @@ Outcome UpdateCamera(const fake::Camera& camera, const std::string& file) {
     Outcome outcome;
     fake::TraceLines trace;
     testing::internal::CaptureStdout();
-    outcome.result = manager.RunFirmwareUpdate(file);
+    ConsoleUploadReport report;
+    const UploadEnd end = manager.RunFirmwareUpdate(file, report, UploadControl()).end;
+    outcome.result = end == UploadEnd::Answered ? 0 : -1;
     std::fflush(stdout);
     outcome.console = testing::internal::GetCapturedStdout();
     outcome.traffic = camera.Traffic();
@@ -253,7 +256,9 @@ TEST(Upload, UnreadableFilesStopBeforeAnyRegister) {
         std::istream stream(&again);
         fake::Camera& camera = fake::NewCamera();
         testing::internal::CaptureStdout();
-        EXPECT_FALSE(UploadFirmwareFrom(fake::RemoteDevice(), "TQ-12M-CXP.bin", stream));
+        ConsoleUploadReport report;
+        EXPECT_EQ(UploadFirmwareFrom(fake::RemoteDevice(), "TQ-12M-CXP.bin", stream, report).end,
+                  UploadEnd::FileUnusable);
         std::fflush(stdout);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.message);
         EXPECT_TRUE(camera.accesses.empty());

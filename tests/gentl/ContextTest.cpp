@@ -52,14 +52,23 @@ struct Enumerated {
     std::string console;
 };
 
+// Renders what the enumeration reports as the interactive run words it.
+struct ReportText : EnumerationReport {
+    std::string text;
+    void ProducerNotLoaded(const std::string& message) override { text += message; }
+    void NoInterfaceFound() override { text += "!!!No Interface Found!!!\n"; }
+    void DeviceNotOpened(const std::string& id) override {
+        text += "!!! Can not open device on " + id + "\n";
+    }
+};
+
 Enumerated Enumerate() {
     Enumerated e;
     fake::TraceCapture trace;
     e.context = MakeContext();
-    testing::internal::CaptureStdout();
-    e.result = e.context->EnumerateDevices();
-    std::fflush(stdout);
-    e.console = testing::internal::GetCapturedStdout();
+    ReportText report;
+    e.result = e.context->EnumerateDevices(report);
+    e.console = report.text;
     e.trace = trace.lines;
     return e;
 }
