@@ -50,6 +50,7 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report) {
         wrapper->TLOpenInterface(system->hTL, entry.id.c_str(), &hIface);
         DebugTrace("hInterface: 0x%s", HandleHex(hIface).c_str());
         auto iface = std::make_unique<TQInterface>();
+        iface->id = entry.id;
         iface->hIface = hIface;
         iface->wrapper = wrapper.get();
 
@@ -124,6 +125,11 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report) {
         remote->wrapper = wrapper.get();
         DeviceInfo deviceInfo;
         device->QueryDeviceInfo(deviceInfo);
+        remote->deviceId = deviceInfo.id;
+        for (const std::unique_ptr<TQInterface>& iface : interfaces) {
+            if (iface->hIface == device->hIface)
+                remote->interfaceId = iface->id;
+        }
 
         // An empty serial number identifies nothing: two such devices are never one camera.
         auto sameCamera = [&deviceInfo](const std::unique_ptr<TQRemoteDevice>& kept) {

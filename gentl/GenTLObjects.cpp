@@ -10,6 +10,13 @@ namespace {
 constexpr uint64_t kInterfaceListTimeoutMs = 1000;
 constexpr uint64_t kDeviceListTimeoutMs = 3000;
 
+constexpr uint64_t kStandardRegister = 0x0000;
+constexpr uint64_t kVendorRegister = 0x2000;
+constexpr size_t kVendorWidth = 32;
+constexpr uint64_t kDeviceVersionRegister = 0x2070;
+constexpr size_t kDeviceVersionWidth = 32;
+constexpr uint64_t kUserIdRegister = 0x20C0;
+constexpr size_t kUserIdWidth = 16;
 constexpr uint64_t kModelRegister = 0x2020;
 constexpr size_t kModelWidth = 32;
 constexpr uint64_t kManufacturerInfoRegister = 0x2040;
@@ -215,4 +222,32 @@ int32_t TQRemoteDevice::ReadRemoteDeviceInfo(RemoteDeviceInfo& info) {
     info.serialNumberUnreadable = !ReadRegisterText<kSerialNumberWidth>(
         wrapper, hPort, kSerialNumberRegister, info.serialNumber);
     return 0;
+}
+
+void TQRemoteDevice::ReadIdentity(CameraIdentity& identity) {
+    identity.interfaceId = interfaceId;
+    identity.deviceId = deviceId;
+    unsigned char standard[4] = {};
+    size_t size = sizeof standard;
+    identity.standardUnreadable =
+        wrapper->GCReadPort(hPort, kStandardRegister, standard, &size) != GC_ERR_SUCCESS;
+    identity.standard = identity.standardUnreadable
+                            ? 0
+                            : (uint32_t{standard[0]} << 24) | (uint32_t{standard[1]} << 16) |
+                                  (uint32_t{standard[2]} << 8) | uint32_t{standard[3]};
+    identity.vendorUnreadable =
+        !ReadRegisterText<kVendorWidth>(wrapper, hPort, kVendorRegister, identity.vendor);
+    identity.modelUnreadable =
+        !ReadRegisterText<kModelWidth>(wrapper, hPort, kModelRegister, identity.model);
+    identity.manufacturerInfoUnreadable = !ReadRegisterText<kManufacturerInfoWidth>(
+        wrapper, hPort, kManufacturerInfoRegister, identity.manufacturerInfo);
+    identity.deviceVersionUnreadable = !ReadDeviceVersion(identity.deviceVersion);
+    identity.serialNumberUnreadable = !ReadRegisterText<kSerialNumberWidth>(
+        wrapper, hPort, kSerialNumberRegister, identity.serialNumber);
+    identity.userIdUnreadable =
+        !ReadRegisterText<kUserIdWidth>(wrapper, hPort, kUserIdRegister, identity.userId);
+}
+
+bool TQRemoteDevice::ReadDeviceVersion(std::string& version) {
+    return ReadRegisterText<kDeviceVersionWidth>(wrapper, hPort, kDeviceVersionRegister, version);
 }
