@@ -3,10 +3,13 @@
 
 #include "app/ConsolePrint.h"
 #include "app/UpdateApp.h"
+#include "app/cli/CliMain.h"
 #include "platform/Wait.h"
 
-// Arguments are ignored: every choice is made at a prompt.
-int main() {
+// Without arguments every choice is made at a prompt; with them, the command-line mode.
+int main(int argc, char** argv) {
+    if (argc > 1)
+        return cli::Main(argc, argv);
     const std::string v0 = std::to_string(kVersion[0]), v1 = std::to_string(kVersion[1]),
                       v2 = std::to_string(kVersion[2]), v3 = std::to_string(kVersion[3]);
     ConsolePrint("Tevrak CXP-Firmware Update Tool v%s.%s.%s.%s\n\n", v0.c_str(), v1.c_str(),
