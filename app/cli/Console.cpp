@@ -38,7 +38,9 @@ std::string DataState(uint32_t sent, uint32_t total, double seconds) {
     std::string text = std::to_string(percent) + " %";
     if (sent > 0 && seconds > 0) {
         const double rate = sent / seconds;
-        text += ", " + Rate(rate) + ", " + Clock((total - sent) / rate) + " left";
+        text += ", " + Rate(rate);
+        if (sent < total)
+            text += ", " + Clock((total - sent) / rate) + " left";
     }
     return text;
 }
