@@ -31,8 +31,12 @@ int Main(int argc, char** argv) {
         ->required();
     updateCommand->add_option("--producer", update.producer,
                               "A .cti file, or text in the file name of one discovered producer");
-    CLI::Option* camera = updateCommand->add_option(
-        "--camera", update.cameras, "Serial number, user ID or device ID of a camera (repeatable)");
+    // One value per --camera, so that a file name after it stays the positional.
+    CLI::Option* camera =
+        updateCommand
+            ->add_option("--camera", update.cameras,
+                         "Serial number, user ID or device ID of a camera (repeatable)")
+            ->allow_extra_args(false);
     CLI::Option* all = updateCommand->add_flag(
         "--all", update.all, "Every camera whose model the firmware file name holds");
     camera->excludes(all);
