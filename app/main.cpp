@@ -3,10 +3,14 @@
 
 #include "app/ConsolePrint.h"
 #include "app/UpdateApp.h"
+#include "platform/DynamicLibrary.h"
+#include "platform/Interrupt.h"
 #include "platform/Wait.h"
 
 // Arguments are ignored: every choice is made at a prompt.
 int main() {
+    platform::HardenLibrarySearch();
+    platform::InstallInterruptHandlers();
     const std::string v0 = std::to_string(kVersion[0]), v1 = std::to_string(kVersion[1]),
                       v2 = std::to_string(kVersion[2]), v3 = std::to_string(kVersion[3]);
     ConsolePrint("Tevrak CXP-Firmware Update Tool v%s.%s.%s.%s\n\n", v0.c_str(), v1.c_str(),
