@@ -20,6 +20,9 @@ int main() {
     const int32_t result = app->Run();
     app.reset();
 
+    // Whoever interrupted the upload wants the tool to end, not to wait for a key.
+    if (result == kRunInterrupted)
+        return kRunInterrupted;
     platform::WaitForKey();
     // Callers (scripts, production lines) must be able to tell a completed update apart.
     return result == 0 ? 0 : 1;
