@@ -2,12 +2,33 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "app/Compatibility.h"
 #include "app/ConsolePrint.h"
 #include "app/ConsoleReports.h"
 #include "app/ReadChoice.h"
 #include "firmware/UploadProtocol.h"
+#include "platform/Interrupt.h"
+
+namespace {
+// Interrupts are held back from before the first header write to the flash command, so the
+// upload stops between two writes and the camera never gets a partial image flashed. Once the
+// camera flashes there is nothing left to stop: an interrupt ends the tool as it always did.
+class InterruptibleUpload : public ConsoleUploadReport {
+public:
+    InterruptibleUpload() { deferral.emplace(); }
+    void PhaseChanged(UploadPhase phase) override {
+        ConsoleUploadReport::PhaseChanged(phase);
+        if (phase == UploadPhase::Waiting) {
+            deferral.reset();
+        }
+    }
+
+private:
+    std::optional<platform::InterruptDeferral> deferral;
+};
+} // namespace
 
 void UpdateApp::ProducerTeardown() {
     if (producerManager == nullptr)
@@ -115,13 +136,16 @@ int32_t UpdateApp::Run() {
         break;
     }
 
-    ConsoleUploadReport uploadReport;
-    const bool completed =
-        producerManager->RunFirmwareUpdate(firmwareFileName, uploadReport, UploadControl()).end ==
-        UploadEnd::Answered;
+    InterruptibleUpload uploadReport;
+    UploadControl control;
+    control.stopSending = [] { return platform::InterruptCount() > 0; };
+    const UploadEnd end =
+        producerManager->RunFirmwareUpdate(firmwareFileName, uploadReport, control).end;
     CatalogueRelease();
     ProducerTeardown();
-    if (!completed) {
+    if (end == UploadEnd::Interrupted)
+        return kRunInterrupted;
+    if (end != UploadEnd::Answered) {
         ConsolePrint("\nfirmware update failed, nothing was flashed\n");
         return -1;
     }

@@ -4,10 +4,14 @@
 #include "app/ConsolePrint.h"
 #include "app/UpdateApp.h"
 #include "app/cli/CliMain.h"
+#include "platform/DynamicLibrary.h"
+#include "platform/Interrupt.h"
 #include "platform/Wait.h"
 
 // Without arguments every choice is made at a prompt; with them, the command-line mode.
 int main(int argc, char** argv) {
+    platform::HardenLibrarySearch();
+    platform::InstallInterruptHandlers();
     if (argc > 1)
         return cli::Main(argc, argv);
     const std::string v0 = std::to_string(kVersion[0]), v1 = std::to_string(kVersion[1]),
@@ -19,6 +23,9 @@ int main(int argc, char** argv) {
     const int32_t result = app->Run();
     app.reset();
 
+    // Whoever interrupted the upload wants the tool to end, not to wait for a key.
+    if (result == kRunInterrupted)
+        return kRunInterrupted;
     platform::WaitForKey();
     // Callers (scripts, production lines) must be able to tell a completed update apart.
     return result == 0 ? 0 : 1;
