@@ -57,6 +57,7 @@ TEST(GenTLContext, OpensEveryCameraAndClosesInOpeningOrderWhateverACloseReturns)
     p.devices["DEV-A"].registers = {{0x2020, std::string(32, 'M') + "overflow"},
                                     {0x2040, std::string(48, 'F')},
                                     {0x20B0, "0123456789ABCDEF"}};
+    fake::TraceCapture trace;
     std::unique_ptr<GenTLContext> context = MakeContext();
     EXPECT_EQ(context->EnumerateDevices(), 0);
     ASSERT_EQ(context->remoteDevices.size(), 2u);
@@ -75,7 +76,7 @@ TEST(GenTLContext, OpensEveryCameraAndClosesInOpeningOrderWhateverACloseReturns)
     EXPECT_EQ(info.model + info.manufacturerInfo + info.serialNumber, "");
 
     p.faults["DevClose"] = {1, GC_ERR_IO};
-    fake::TraceCapture trace;
+    trace.lines.clear();
     context.reset();
     EXPECT_EQ(trace.lines, (Lines{"TQGenTLWrapper::DevClose Failed! hDevice:0x0000000000007400",
                                   "TQGenTLWrapper::DevClose hDevice:0x0000000000007410",
