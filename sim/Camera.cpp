@@ -107,7 +107,8 @@ void Recorder::Close() {
 
 Camera::Camera(const CameraConfig& config, Recorder& recorder, unsigned latencyUs,
                unsigned nsPerByte)
-    : config(config), recorder(recorder), latencyUs(latencyUs), nsPerByte(nsPerByte) {}
+    : config(config), recorder(recorder), latencyUs(latencyUs), nsPerByte(nsPerByte),
+      version(config.deviceVersion) {}
 
 // The control link's cost of one access, counted from the moment the access began, so the
 // simulator's own work (and its traffic record) is part of the modelled time, not added to
@@ -167,17 +168,33 @@ int32_t Camera::Write(uint64_t address, const void* buffer, size_t size) {
     return status;
 }
 
+// Back on the link after a flash: the busy reads are used up and the busy time is over.
+bool Camera::Answering() const {
+    return busyReadsLeft == 0 && std::chrono::steady_clock::now() >= busyUntil;
+}
+
 int32_t Camera::ReadRegister(uint64_t address, void* buffer, size_t size) {
+    // The new firmware reports its version once the camera answers again.
+    if (versionPending && Answering()) {
+        version = *config.versionAfterUpdate;
+        versionPending = false;
+    }
     struct Text {
         uint64_t base;
         size_t width;
         const std::string* value;
         bool fails;
     };
-    const Text texts[] = {{0x2000, 32, &config.vendor, config.vendorReadFails},
+    // The bootstrap registers; the Standard number is read like a text of its four bytes.
+    std::string standard(4, '\0');
+    PutBigEndian(config.standard, &standard[0]);
+    const Text texts[] = {{0x0000, 4, &standard, config.standardReadFails},
+                          {0x2000, 32, &config.vendor, config.vendorReadFails},
                           {0x2020, 32, &config.model, config.modelReadFails},
                           {0x2040, 48, &config.manufacturerInfo, config.manufacturerInfoReadFails},
-                          {0x20B0, 16, &config.serial, config.serialReadFails}};
+                          {0x2070, 32, &version, config.deviceVersionReadFails},
+                          {0x20B0, 16, &config.serial, config.serialReadFails},
+                          {0x20C0, 16, &config.userId, config.userIdReadFails}};
     for (const Text& text : texts) {
         if (address < text.base || address >= text.base + text.width)
             continue;
@@ -208,7 +225,7 @@ int32_t Camera::ReadRegister(uint64_t address, void* buffer, size_t size) {
             --busyReadsLeft;
             return -1011; // TIMEOUT
         }
-        if (std::chrono::steady_clock::now() < busyUntil)
+        if (!Answering())
             return -1011;
         PutBigEndian(checksum, buffer);
         return 0;
@@ -273,8 +290,8 @@ int32_t Camera::WriteRegister(uint64_t address, const uint8_t* buffer, size_t si
         WriteData(address - kWindow, buffer, size);
         return 0;
     }
-    if (address >= 0x2000 && address < 0x20C0)
-        return -1005; // ACCESS_DENIED: the bootstrap strings are read-only
+    if (address < 0x0004 || (address >= 0x2000 && address < 0x20D0))
+        return -1005; // ACCESS_DENIED: the bootstrap registers are read-only
     const bool control = (address >= 0xAB00 && address <= 0xAB14) || address == 0xB0E8;
     if (!control)
         return -1015;
@@ -397,6 +414,8 @@ void Camera::Flash() {
     // from nothing.
     busyReadsLeft = config.busyReads;
     busyUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(config.busyMs);
+    if (accepted && config.versionAfterUpdate)
+        versionPending = true;
     stage = Stage::None;
     problem.clear();
 }

@@ -44,11 +44,14 @@ private:
     void Flash();
     void Reject(const std::string& why);
     void ChargeLink(std::chrono::steady_clock::time_point start, size_t size);
+    bool Answering() const;
 
     CameraConfig config;
     Recorder& recorder;
     unsigned latencyUs;
     unsigned nsPerByte;
+    std::string version;         // what 0x2070 reads now
+    bool versionPending = false; // an accepted update changes it once the camera is back
     unsigned reads = 0;
     unsigned writes = 0;
     uint64_t portTimeNs = 0;
