@@ -65,6 +65,8 @@ int RunList(const ListOptions& options) {
         OpenedProducer producer(path, report);
         producer.Close();
         anyLoaded = anyLoaded || producer.Loaded();
+        if (!producer.Loaded())
+            std::fprintf(stderr, "error: %s\n", Printable(report.loadError).c_str());
         Json cameras = Json::array();
         for (const CameraIdentity& identity : producer.identities)
             cameras.push_back(IdentityJson(identity));

@@ -94,7 +94,6 @@ void TextEnumerationReport::ProducerNotLoaded(const std::string& message) {
         loadError.erase(0, 4);
     while (!loadError.empty() && (loadError.back() == '\n' || loadError.back() == '\r'))
         loadError.pop_back();
-    say("error: " + loadError + "\n");
 }
 
 void TextEnumerationReport::NoInterfaceFound() {

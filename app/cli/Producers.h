@@ -36,7 +36,8 @@ public:
     void ProducerNotLoaded(const std::string& message) override;
     void NoInterfaceFound() override;
     void DeviceNotOpened(const std::string& deviceId) override;
-    std::string loadError; // the producer did not load: why, without "!!!" and line end
+    // The producer did not load: why, without "!!!" and line end, for the caller to say.
+    std::string loadError;
     bool noInterface = false;
 
 private:

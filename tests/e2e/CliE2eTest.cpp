@@ -147,6 +147,17 @@ TEST(CliE2e, ListShowsEveryCameraAsTextAndAsJson) {
     EXPECT_EQ(other["coaxpress"], false);
     EXPECT_EQ(other["unreadable"], Json::array({"device_version"}));
     EXPECT_TRUE(Contains(json.errors, "producer " + e2e::SimPath())); // text went aside
+
+    // A producer that cannot be used is listed with its error, and nothing else could be.
+    const std::string lacking =
+        e2e::LackingSimDirectory() + platform::kDirSeparator + "cxp-sim-lacking.cti";
+    e2e::ToolResult failed = RunCli("list-lacking", {{"list", "--json", "--producer", lacking}});
+    EXPECT_EQ(failed.status, 2);
+    const std::vector<Json> refused = JsonLines(failed.console);
+    ASSERT_EQ(refused.size(), 1u) << failed.console;
+    EXPECT_EQ(refused[0]["producers"][0]["path"], lacking);
+    EXPECT_TRUE(Contains(refused[0]["producers"][0]["error"].get<std::string>(), "DevClose"));
+    EXPECT_EQ(refused[0]["producers"][0]["cameras"], Json::array());
 }
 
 TEST(CliE2e, UpdateNamesOneCameraBySerialNumberUserIdOrDeviceId) {
