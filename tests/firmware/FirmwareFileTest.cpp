@@ -9,6 +9,8 @@
 
 #include "firmware/FirmwareFile.h"
 #include "gentl/DebugTrace.h"
+#include "platform/Environment.h"
+#include "platform/TraceSink.h"
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
@@ -68,9 +70,18 @@ TEST(FirmwareFile, UnreadableDirectoryLeavesErrnoForTheCallersMessage) {
         TraceLines trace;
         errno = 0;
         EXPECT_EQ(catalogue.ScanFirmwareFiles(name, count), -1);
-        EXPECT_EQ(errno, ENOENT) << "the trace must not disturb it";
+        EXPECT_EQ(errno, ENOENT);
         EXPECT_EQ(count, 0);
         EXPECT_TRUE(catalogue.firmwareFileMap.empty());
         EXPECT_EQ(trace.lines, Lines{"opendir() error"});
     }
+    // The trace must not disturb errno, not even when its file cannot be opened (a folder).
+    platform::SetEnvironment("CXP_FWUPDATE_TRACE", fs::current_path().string());
+    platform::ResetTraceSink();
+    FirmwareFile catalogue;
+    int32_t count = 0;
+    EXPECT_EQ(catalogue.ScanFirmwareFiles("firmware-scratch/absent", count), -1);
+    EXPECT_EQ(errno, ENOENT);
+    platform::UnsetEnvironment("CXP_FWUPDATE_TRACE");
+    platform::ResetTraceSink();
 }
