@@ -75,7 +75,12 @@ TQRemoteDevice& Device() {
                : function == "GCReadPort" ? reinterpret_cast<void*>(&ReadPort)
                                           : reinterpret_cast<void*>(&NotUsed);
     });
-    static TQRemoteDevice device{kPort, nullptr, nullptr, &wrapper};
+    static TQRemoteDevice device = [] {
+        TQRemoteDevice camera;
+        camera.hPort = kPort;
+        camera.wrapper = &wrapper;
+        return camera;
+    }();
     return device;
 }
 
