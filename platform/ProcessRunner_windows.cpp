@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -109,8 +110,13 @@ std::string OwnConsole() {
         SetStdHandle(STD_INPUT_HANDLE, in);
         SetStdHandle(STD_OUTPUT_HANDLE, out);
         SetStdHandle(STD_ERROR_HANDLE, err);
-        if (HWND window = GetConsoleWindow())
-            ShowWindow(window, SW_HIDE);
+        // Hidden where it has a window; looked up so that nothing else pays for user32.
+        HWND window = GetConsoleWindow();
+        auto show = reinterpret_cast<BOOL(WINAPI*)(HWND, int)>(reinterpret_cast<void*>(
+            window != nullptr ? GetProcAddress(LoadLibraryA("user32.dll"), "ShowWindow")
+                              : nullptr));
+        if (show != nullptr)
+            show(window, SW_HIDE);
         SetConsoleCtrlHandler(SwallowOwnInterrupt, TRUE);
         return std::string();
     }();
@@ -122,20 +128,24 @@ struct Child {
     HANDLE inWrite = nullptr, outRead = nullptr, errRead = nullptr;
 };
 
-// One attempt; on failure nothing stays open and `error` names the step.
-bool Start(const ProcessSpec& spec, std::string commandLine, std::string environment, Child& child,
-           std::string& error) {
+// One attempt; on failure nothing stays open, `error` names the step and the system's error
+// code is returned.
+DWORD Start(const ProcessSpec& spec, std::string commandLine, std::string environment, Child& child,
+            std::string& error) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE inRead = nullptr, outWrite = nullptr, errWrite = nullptr;
+    DWORD code = 0;
     if (!CreatePipe(&inRead, &child.inWrite, &inherit, 0) ||
         !CreatePipe(&child.outRead, &outWrite, &inherit, 0) ||
         !CreatePipe(&child.errRead, &errWrite, &inherit, 0)) {
-        error = "CreatePipe: " + SystemMessage(GetLastError());
+        code = GetLastError();
+        error = "CreatePipe: " + SystemMessage(code);
     } else if (!SetHandleInformation(child.inWrite, HANDLE_FLAG_INHERIT, 0) ||
                !SetHandleInformation(child.outRead, HANDLE_FLAG_INHERIT, 0) ||
                !SetHandleInformation(child.errRead, HANDLE_FLAG_INHERIT, 0)) {
         // Only the child's ends are inherited.
-        error = "SetHandleInformation: " + SystemMessage(GetLastError());
+        code = GetLastError();
+        error = "SetHandleInformation: " + SystemMessage(code);
     } else {
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
@@ -146,21 +156,23 @@ bool Start(const ProcessSpec& spec, std::string commandLine, std::string environ
         const char* directory =
             spec.workingDirectory.empty() ? nullptr : spec.workingDirectory.c_str();
         if (!CreateProcessA(spec.program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                            environment.data(), directory, &startup, &child.process))
+                            environment.data(), directory, &startup, &child.process)) {
+            code = GetLastError();
             error = "CreateProcess " + spec.program +
                     (directory != nullptr ? " in " + spec.workingDirectory : "") + ": " +
-                    SystemMessage(GetLastError());
+                    SystemMessage(code);
+        }
     }
     for (HANDLE handle : {inRead, outWrite, errWrite})
         if (handle != nullptr)
             CloseHandle(handle);
     if (error.empty())
-        return true;
+        return 0;
     for (HANDLE handle : {child.inWrite, child.outRead, child.errRead})
         if (handle != nullptr)
             CloseHandle(handle);
     child = Child{};
-    return false;
+    return code != 0 ? code : ERROR_GEN_FAILURE;
 }
 
 } // namespace
@@ -178,16 +190,26 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
     }
     const std::string environment = BuildEnvironmentBlock(spec);
 
-    const auto start = std::chrono::steady_clock::now();
+    auto start = std::chrono::steady_clock::now();
     auto since = [&start] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
     Child child;
-    std::string error;
-    if (!Start(spec, commandLine, environment, child, error)) {
-        result.startError = error;
-        return result;
+    DWORD code = Start(spec, commandLine, environment, child, result.startError);
+    // Wine has been seen to fail a start now and then that works when repeated; a program or
+    // folder that is not there stays so.
+    if (code != 0 && code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND &&
+        code != ERROR_DIRECTORY) {
+        std::fprintf(stderr, "RunProcess: %s; trying once more\n", result.startError.c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::string again;
+        start = std::chrono::steady_clock::now();
+        code = Start(spec, commandLine, environment, child, again);
+        if (code != 0)
+            result.startError += "; again: " + again;
     }
+    if (code != 0)
+        return result;
     result.started = true;
 
     std::thread feeder([&] {
@@ -250,9 +272,9 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
         }
     }
     result.endSeconds = since();
-    DWORD code = 0;
-    GetExitCodeProcess(process, &code);
-    result.exitStatus = static_cast<int>(code);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process, &exitCode);
+    result.exitStatus = static_cast<int>(exitCode);
     feeder.join();
     outReader.join();
     errReader.join();

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -145,13 +144,8 @@ ToolResult RunTool(const ToolRun& run) {
     spec.secondInterruptDelayMs = run.secondInterruptDelayMs;
 
     platform::ProcessResult process = platform::RunProcess(spec);
-    if (!process.startError.empty()) {
-        if (process.started)
-            std::cerr << "the tool started on the second attempt; the first failed: "
-                      << process.startError << std::endl;
-        else
-            ADD_FAILURE() << "the tool could not be started: " << process.startError;
-    }
+    if (!process.started)
+        ADD_FAILURE() << "the tool could not be started: " << process.startError;
     ToolResult result;
     result.console = TextModeUndone(process.standardOutput);
     result.consoleChunks = process.outputChunks;
