@@ -196,8 +196,10 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
     };
     Child child;
     DWORD code = Start(spec, commandLine, environment, child, result.startError);
-    // Wine has been seen to fail a start now and then that works when repeated; a program or
-    // folder that is not there stays so.
+    // Now and then a wine without its preloader loses a new process before it starts: address
+    // randomisation put its heap where the shared user data page must go, and CreateProcess
+    // fails with ERROR_INTERNAL_ERROR. A second start works; a missing program or folder stays
+    // missing.
     if (code != 0 && code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND &&
         code != ERROR_DIRECTORY) {
         std::fprintf(stderr, "RunProcess: %s; trying once more\n", result.startError.c_str());
