@@ -1,8 +1,18 @@
 #pragma once
 
 // printf-style text for the operator on standard output; every message carries its own line
-// ends. Text from outside is always an argument, never the format.
+// ends and reaches the console or pipe when it is printed. Text from outside is always an
+// argument, never the format.
 void ConsolePrint(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// The same for a progress line rewritten before every chunk: it is handed on at most every
+// 50 ms, so the upload does not pay a system call per chunk. The next ConsolePrint hands on
+// whatever is pending.
+void ConsoleProgress(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif

@@ -1,8 +1,34 @@
 #include "app/UpdateApp.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
 #include "app/Compatibility.h"
 #include "app/ConsolePrint.h"
+#include "app/ConsoleReports.h"
 #include "app/ReadChoice.h"
+#include "firmware/UploadProtocol.h"
+#include "platform/Interrupt.h"
+
+namespace {
+// Interrupts are held back from before the first header write to the flash command, so the
+// upload stops between two writes and the camera never gets a partial image flashed. Once the
+// camera flashes there is nothing left to stop: an interrupt ends the tool as it always did.
+class InterruptibleUpload : public ConsoleUploadReport {
+public:
+    InterruptibleUpload() { deferral.emplace(); }
+    void PhaseChanged(UploadPhase phase) override {
+        ConsoleUploadReport::PhaseChanged(phase);
+        if (phase == UploadPhase::Waiting) {
+            deferral.reset();
+        }
+    }
+
+private:
+    std::optional<platform::InterruptDeferral> deferral;
+};
+} // namespace
 
 void UpdateApp::ProducerTeardown() {
     if (producerManager == nullptr)
@@ -29,7 +55,16 @@ int32_t UpdateApp::EndOfInput() {
 
 int32_t UpdateApp::Run() {
     producerManager = std::make_unique<ProducerManager>();
-    producerManager->Discover();
+    switch (producerManager->Discover()) {
+    case kSearchPathUndefined:
+        ConsolePrint("LIB doesn't exist!\n");
+        std::exit(-1);
+    case kSearchPathNoMemory:
+        ConsolePrint("Failed to allocate memory!\n");
+        std::exit(-1);
+    default:
+        break;
+    }
     producerManager->ListCtiFiles();
     if (producerManager->ctiFileMap.empty()) {
         // No answer could ever be valid at the producer prompt.
@@ -42,7 +77,8 @@ int32_t UpdateApp::Run() {
         return EndOfInput();
     ctiFilePath = producerManager->ctiFileMap[producerManager->selectedCti];
 
-    producerManager->OpenProducer();
+    ConsoleEnumerationReport enumerationReport;
+    producerManager->OpenProducer(enumerationReport);
     if (producerManager->context == nullptr) {
         // The producer did not load; the console has said why.
         ProducerTeardown();
@@ -60,7 +96,8 @@ int32_t UpdateApp::Run() {
     producerManager->ShowSelectedCamera(selectedCamera, selectedCameraInfo);
 
     firmwareCatalogue = std::make_unique<FirmwareFile>();
-    firmwareCatalogue->ScanFirmwareFiles(".", firmwareCount);
+    if (firmwareCatalogue->ScanFirmwareFiles(".", firmwareCount) != 0)
+        std::perror("opendir() error");
     firmwareCatalogue->ListFirmwareFiles(firmwareCount);
     if (firmwareCount < 1) {
         CatalogueRelease();
@@ -74,6 +111,13 @@ int32_t UpdateApp::Run() {
         return EndOfInput();
     firmwareCatalogue->GetSelectedFile(selectedFirmware, firmwareFileName);
 
+    // A camera that could not say what it is gets no image: the model test would pass any.
+    if (selectedCameraInfo.modelUnreadable) {
+        ConsolePrint("\ncamera model could not be read, program exits\n");
+        ProducerTeardown();
+        CatalogueRelease();
+        return -1;
+    }
     switch (CheckCompatibility(firmwareFileName, selectedCameraInfo.model)) {
     case Compatibility::ModelMismatch:
         firmwareMatches = false;
@@ -92,10 +136,16 @@ int32_t UpdateApp::Run() {
         break;
     }
 
-    const bool completed = producerManager->RunFirmwareUpdate(firmwareFileName) == 0;
+    InterruptibleUpload uploadReport;
+    UploadControl control;
+    control.stopSending = [] { return platform::InterruptCount() > 0; };
+    const UploadEnd end =
+        producerManager->RunFirmwareUpdate(firmwareFileName, uploadReport, control).end;
     CatalogueRelease();
     ProducerTeardown();
-    if (!completed) {
+    if (end == UploadEnd::Interrupted)
+        return kRunInterrupted;
+    if (end != UploadEnd::Answered) {
         ConsolePrint("\nfirmware update failed, nothing was flashed\n");
         return -1;
     }

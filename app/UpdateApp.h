@@ -9,8 +9,9 @@
 
 // The state of one update run, from the producer choice to the upload.
 struct UpdateApp {
-    // Drives one run from discovery to the upload. 0 only when an upload completed, -1 after
-    // every other end; whatever was opened is released in either case.
+    // Drives one run from discovery to the upload. 0 only when an upload completed,
+    // kRunInterrupted when an interrupt stopped the upload, -1 after every other end; whatever
+    // was opened is released in each case.
     int32_t Run();
 
     std::string firmwareFileName;
@@ -29,6 +30,9 @@ private:
     void CatalogueRelease();
     int32_t EndOfInput();
 };
+
+// An interrupt stopped the upload before the flash command; also the exit status then.
+constexpr int32_t kRunInterrupted = 130;
 
 // The banner's version, 1.0.0.546.
 constexpr unsigned kVersion[4] = {1, 0, 0, 546};

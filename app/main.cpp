@@ -3,10 +3,17 @@
 
 #include "app/ConsolePrint.h"
 #include "app/UpdateApp.h"
+#include "app/cli/CliMain.h"
+#include "platform/DynamicLibrary.h"
+#include "platform/Interrupt.h"
 #include "platform/Wait.h"
 
-// Arguments are ignored: every choice is made at a prompt.
-int main() {
+// Without arguments every choice is made at a prompt; with them, the command-line mode.
+int main(int argc, char** argv) {
+    platform::HardenLibrarySearch();
+    platform::InstallInterruptHandlers();
+    if (argc > 1)
+        return cli::Main(argc, argv);
     const std::string v0 = std::to_string(kVersion[0]), v1 = std::to_string(kVersion[1]),
                       v2 = std::to_string(kVersion[2]), v3 = std::to_string(kVersion[3]);
     ConsolePrint("Tevrak CXP-Firmware Update Tool v%s.%s.%s.%s\n\n", v0.c_str(), v1.c_str(),
@@ -16,6 +23,9 @@ int main() {
     const int32_t result = app->Run();
     app.reset();
 
+    // Whoever interrupted the upload wants the tool to end, not to wait for a key.
+    if (result == kRunInterrupted)
+        return kRunInterrupted;
     platform::WaitForKey();
     // Callers (scripts, production lines) must be able to tell a completed update apart.
     return result == 0 ? 0 : 1;

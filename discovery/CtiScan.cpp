@@ -1,5 +1,6 @@
 #include "discovery/ProducerManager.h"
 #include "gentl/DebugTrace.h"
+#include "gentl/Listed.h"
 #include "platform/DirectoryReader.h"
 #include "platform/PathRules.h"
 
@@ -19,16 +20,8 @@ int32_t ProducerManager::ScanCtiFiles(std::vector<std::string>& files) {
                 continue;
             const std::string path = directory + platform::kDirSeparator + name;
             DebugTrace("CTIFilename: %s", path.c_str());
-            bool known = false;
-            for (const std::string& file : files) {
-                if (file == path) {
-                    known = true;
-                    break;
-                }
-            }
-            if (known)
-                DebugTrace("CTI FileName Existed");
-            else
+            auto same = [&path](const std::string& file) { return file == path; };
+            if (!ListedAlready(files, same, "CTI FileName Existed"))
                 files.push_back(path);
         }
         DirectoryReader::closedir(stream);

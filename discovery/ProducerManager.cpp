@@ -1,7 +1,9 @@
 #include "discovery/ProducerManager.h"
 
 int32_t ProducerManager::Discover() {
-    ReadSearchPath(genTLPaths);
+    const int32_t read = ReadSearchPath(genTLPaths);
+    if (read != 0)
+        return read;
     const int32_t result = ScanCtiFiles(ctiFiles);
     int32_t index = 0;
     for (const std::string& file : ctiFiles)

@@ -5,18 +5,27 @@
 #include <string>
 #include <vector>
 
+#include "gentl/EnumerationReport.h"
 #include "gentl/GenTLContext.h"
 #include "gentl/IdentityRecords.h"
+
+struct UploadOutcome;
+class UploadReport;
+struct UploadControl;
+
+// Results of reading GENICAM_GENTL64_PATH (0: read).
+constexpr int32_t kSearchPathUndefined = -1;
+constexpr int32_t kSearchPathNoMemory = -2;
 
 // Finds the producers, keeps the operator's choices and reaches the cameras of the opened one.
 class ProducerManager {
 public:
-    // Search path, producer-file scan and numbering from 0. Ends the process (-1) when
-    // GENICAM_GENTL64_PATH is not defined.
+    // Search path, producer-file scan and numbering from 0. A search-path result other than
+    // 0 (kSearchPathUndefined, kSearchPathNoMemory) means nothing was scanned.
     int32_t Discover();
     // Loads the chosen producer and enumerates it. 0, or -1 when the producer could not be
-    // loaded (the console has said why; context stays null).
-    int32_t OpenProducer();
+    // loaded (reported; context stays null).
+    int32_t OpenProducer(EnumerationReport& report);
     int32_t MapCameras();
 
     // Dialogues. A Choose... returns the chosen number, or -1 when input ended first.
@@ -26,11 +35,13 @@ public:
     int32_t ChooseCamera(int32_t& choice);
     int32_t ShowSelectedCamera(int32_t camera, RemoteDeviceInfo& info);
 
-    // Uploads the file to the chosen camera and commits it. 0 when the update completed,
-    // -1 otherwise.
-    int32_t RunFirmwareUpdate(std::string fileName);
+    // Uploads the file to the chosen camera, commits it and waits for the camera; then writes
+    // UpdateFinish, whatever the outcome.
+    UploadOutcome RunFirmwareUpdate(std::string fileName, UploadReport& report,
+                                    const UploadControl& control);
 
-    // Appends the de-duplicated entries of GENICAM_GENTL64_PATH to paths.
+    // Appends the de-duplicated entries of GENICAM_GENTL64_PATH to paths. 0, or
+    // kSearchPathUndefined / kSearchPathNoMemory.
     int32_t ReadSearchPath(std::vector<std::string>& paths);
     // Appends the full paths of the producer files in the genTLPaths directories.
     int32_t ScanCtiFiles(std::vector<std::string>& files);

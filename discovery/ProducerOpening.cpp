@@ -1,21 +1,20 @@
 #include <memory>
 #include <string>
 
-#include "app/ConsolePrint.h"
 #include "discovery/ProducerManager.h"
 
-int32_t ProducerManager::OpenProducer() {
+int32_t ProducerManager::OpenProducer(EnumerationReport& report) {
     const std::string path = ctiFileMap[selectedCti];
     try {
         context = std::make_unique<GenTLContext>(path);
     } catch (const ProducerLoadError& error) {
         // Nothing of this producer may run: no context, the run ends here.
-        ConsolePrint("%s", error.consoleMessage.c_str());
+        report.ProducerNotLoaded(error.consoleMessage);
         context.reset();
         return -1;
     }
     // Failures are reported inside; whatever cameras result are numbered next.
-    context->EnumerateDevices();
+    context->EnumerateDevices(report);
     return 0;
 }
 

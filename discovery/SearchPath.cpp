@@ -1,9 +1,8 @@
-#include <cstdlib>
 #include <new>
 
-#include "app/ConsolePrint.h"
 #include "discovery/ProducerManager.h"
 #include "gentl/DebugTrace.h"
+#include "gentl/Listed.h"
 #include "platform/Environment.h"
 #include "platform/PathRules.h"
 
@@ -15,27 +14,11 @@ void SplitSearchPath(const std::string& value, std::vector<std::string>& paths) 
          start = end + 1, end = working.find(platform::kPathListSeparator, start)) {
         const std::string token = working.substr(start, end - start);
         DebugTrace("GenTLPath: %s", token.c_str());
-        bool known = false;
-        for (const std::string& path : paths) {
-            if (path == token) {
-                known = true;
-                break;
-            }
-        }
-        if (known)
-            DebugTrace("CTI Path Existed");
-        else
+        auto same = [&token](const std::string& path) { return path == token; };
+        if (!ListedAlready(paths, same, "CTI Path Existed"))
             paths.push_back(token);
     }
 }
-
-namespace {
-[[noreturn]] void OutOfMemory() {
-    ConsolePrint("Failed to allocate memory!\n");
-    DebugTrace("Failed to allocate memory!\n");
-    std::exit(-1);
-}
-} // namespace
 
 int32_t ProducerManager::ReadSearchPath(std::vector<std::string>& paths) {
     DebugTrace("64bit");
@@ -44,19 +27,20 @@ int32_t ProducerManager::ReadSearchPath(std::vector<std::string>& paths) {
     try {
         defined = platform::ReadEnvironment("GENICAM_GENTL64_PATH", value);
     } catch (const std::bad_alloc&) {
-        OutOfMemory();
+        DebugTrace("Failed to allocate memory!\n");
+        return kSearchPathNoMemory;
     }
     if (!defined) {
-        ConsolePrint("LIB doesn't exist!\n");
         DebugTrace("LIB doesn't exist!\n");
-        std::exit(-1);
+        return kSearchPathUndefined;
     }
     DebugTrace("libvar: %s", value.c_str());
     // The split copies the value once more; without memory for that the run cannot go on either.
     try {
         SplitSearchPath(value, paths);
     } catch (const std::bad_alloc&) {
-        OutOfMemory();
+        DebugTrace("Failed to allocate memory!\n");
+        return kSearchPathNoMemory;
     }
     return 0;
 }

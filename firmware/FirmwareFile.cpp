@@ -1,9 +1,10 @@
 #include "firmware/FirmwareFile.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
 
 #include "gentl/DebugTrace.h"
+#include "gentl/Listed.h"
 #include "platform/DirectoryReader.h"
 
 FirmwareFile::~FirmwareFile() {
@@ -14,10 +15,11 @@ int32_t FirmwareFile::ScanFirmwareFiles(std::string directory, int32_t& count) {
     count = 0;
     DirectoryStream* stream = DirectoryReader::opendir(directory.c_str());
     if (!stream) {
-        // perror first: the trace must not disturb errno before it is reported.
-        std::perror("opendir() error");
+        // The caller reports the failure from errno, which the trace must not disturb.
+        const int error = errno;
         DebugTrace("opendir() error");
-        return 0;
+        errno = error;
+        return -1;
     }
     while (DirectoryEntry* entry = DirectoryReader::readdir(stream)) {
         // The reader always terminates the name; the bound only guards a faulty entry.
@@ -27,8 +29,8 @@ int32_t FirmwareFile::ScanFirmwareFiles(std::string directory, int32_t& count) {
             continue;
         }
         DebugTrace("FirmwareFile: %s", name.c_str());
-        if (std::find(firmwareFiles.begin(), firmwareFiles.end(), name) != firmwareFiles.end()) {
-            DebugTrace("FirmwareFile Existed");
+        auto same = [&name](const std::string& file) { return file == name; };
+        if (ListedAlready(firmwareFiles, same, "FirmwareFile Existed")) {
             continue;
         }
         firmwareFiles.push_back(name);

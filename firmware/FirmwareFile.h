@@ -11,6 +11,7 @@ public:
     FirmwareFile() = default;
     virtual ~FirmwareFile();
 
+    // 0, or -1 with errno set when the directory cannot be listed.
     int32_t ScanFirmwareFiles(std::string directory, int32_t& count);
     void Clear();
 

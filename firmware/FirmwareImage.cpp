@@ -1,5 +1,22 @@
 #include "firmware/FirmwareImage.h"
 
+#include <filesystem>
+#include <fstream>
+#include <new>
+
+#include "firmware/ImageCrc32.h"
+
+namespace {
+bool IsFolder(const std::string& fileName) {
+    try {
+        std::error_code ignored;
+        return std::filesystem::is_directory(fileName, ignored);
+    } catch (...) {
+        return false; // a name the library cannot convert: the open below decides
+    }
+}
+} // namespace
+
 ImageLoad LoadFirmwareImage(std::istream& file, std::vector<uint8_t>& image, uint32_t& fileSize) {
     image.clear();
     fileSize = 0;
@@ -17,11 +34,34 @@ ImageLoad LoadFirmwareImage(std::istream& file, std::vector<uint8_t>& image, uin
     fileSize = static_cast<uint32_t>(end);
     file.seekg(0, std::ios::beg);
     // One buffer for the whole image, zero-filled so the padding is already in place.
-    image.assign(UploadSize(fileSize), 0);
+    try {
+        image.assign(UploadSize(fileSize), 0);
+    } catch (const std::bad_alloc&) {
+        std::vector<uint8_t>().swap(image);
+        fileSize = 0;
+        return ImageLoad::NoMemory;
+    }
     file.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(fileSize));
     if (file.gcount() != static_cast<std::streamsize>(fileSize)) {
         std::vector<uint8_t>().swap(image); // zeros in place of the missing bytes: useless
         return ImageLoad::ReadError;
     }
     return ImageLoad::Loaded;
+}
+
+ImageLoad LoadImageFile(const std::string& fileName, LoadedImage& image) {
+    image = LoadedImage();
+    // A folder opens as a stream on some systems and reports a size that is not an image's.
+    if (IsFolder(fileName)) {
+        return ImageLoad::OpenFailed;
+    }
+    std::ifstream file(fileName, std::ios::in | std::ios::binary);
+    if (!file.is_open()) {
+        return ImageLoad::OpenFailed;
+    }
+    const ImageLoad load = LoadFirmwareImage(file, image.bytes, image.fileSize);
+    if (load == ImageLoad::Loaded) {
+        image.crc = ImageCrc32(image.bytes.data(), image.Size());
+    }
+    return load;
 }

@@ -1,15 +1,15 @@
 #include "discovery/ProducerManager.h"
-#include "firmware/RegisterMap.h"
 #include "firmware/UploadProtocol.h"
 
-int32_t ProducerManager::RunFirmwareUpdate(std::string fileName) {
+UploadOutcome ProducerManager::RunFirmwareUpdate(std::string fileName, UploadReport& report,
+                                                 const UploadControl& control) {
     auto entry = cameraMap.find(selectedCamera);
     if (entry == cameraMap.end() || !entry->second) {
-        return -1; // the camera prompt only accepts mapped numbers
+        return UploadOutcome(); // the camera prompt only accepts mapped numbers
     }
     TQRemoteDevice& camera = *entry->second;
-    const bool completed = UploadFirmware(camera, fileName);
+    const UploadOutcome outcome = UploadFirmware(camera, fileName, report, control);
     // After every attempt, whatever its outcome; a failure here is only traced.
-    WriteRegister32(camera, regs::kUpdateFinish, regs::kFinishValue);
-    return completed ? 0 : -1;
+    FinishUpdate(camera);
+    return outcome;
 }

@@ -2,7 +2,7 @@
 #include <istream>
 #include <string>
 
-#include "gentl/GenTLObjects.h"
+#include "firmware/UploadProtocol.h"
 
 // Seams of the upload for tests: the pauses and the file stream.
 
@@ -12,4 +12,5 @@ using UploadSleepFunction = void (*)(unsigned milliseconds);
 void SetUploadSleep(UploadSleepFunction sleep);
 
 // UploadFirmware after the file has been opened: everything from reading the image on.
-bool UploadFirmwareFrom(TQRemoteDevice& camera, const std::string& fileName, std::istream& file);
+UploadOutcome UploadFirmwareFrom(TQRemoteDevice& camera, const std::string& fileName,
+                                 std::istream& file, UploadReport& report);

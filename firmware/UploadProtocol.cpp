@@ -1,10 +1,10 @@
 #include "firmware/UploadProtocol.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <vector>
 
-#include "app/ConsolePrint.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/ImageCrc32.h"
 #include "firmware/RegisterMap.h"
@@ -14,126 +14,47 @@
 namespace {
 UploadSleepFunction uploadSleep = platform::SleepMilliseconds;
 
-// A 4-byte register read into a buffer preset to zero, so a failed read yields 0.
-GC_ERROR ReadRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t& value) {
-    uint8_t bytes[4] = {};
-    size_t size = sizeof bytes;
-    GC_ERROR status = camera.wrapper->GCReadPort(camera.hPort, address, bytes, &size);
-    value = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
-            uint32_t{bytes[3]};
-    return status;
+UploadOutcome Ended(UploadEnd end, uint64_t address = 0) {
+    UploadOutcome outcome;
+    outcome.end = end;
+    outcome.failedAddress = address;
+    return outcome;
 }
 
 // Once a write has failed the camera holds a partial image; it must never get the flash command.
-bool WriteFailed(uint64_t address) {
-    ConsolePrint("write to camera failed at address 0x%llx, firmware not flashed\n",
-                 static_cast<unsigned long long>(address));
-    return false;
+UploadOutcome WriteFailed(UploadReport& report, uint64_t address) {
+    report.WriteFailed(address);
+    return Ended(UploadEnd::WriteFailed, address);
 }
 
-bool ReadImage(std::istream& file, std::vector<uint8_t>& image, uint32_t& fileSize) {
-    switch (LoadFirmwareImage(file, image, fileSize)) {
-    case ImageLoad::Loaded:
-        return true;
-    case ImageLoad::ReadError:
-        ConsolePrint("file reading error\n");
-        return false;
-    case ImageLoad::Empty:
-        ConsolePrint("firmware file is empty\n");
-        return false;
-    case ImageLoad::TooLarge:
-        ConsolePrint("firmware file is too large\n");
-        return false;
-    }
-    return false;
+UploadOutcome Unusable(UploadReport& report, ImageLoad problem) {
+    report.ImageUnusable(problem);
+    UploadOutcome outcome = Ended(UploadEnd::FileUnusable);
+    outcome.load = problem;
+    return outcome;
 }
 
-bool SendImage(TQRemoteDevice& camera, const std::vector<uint8_t>& image) {
-    const uint32_t uploadSize = static_cast<uint32_t>(image.size());
-    uint32_t offset = 0;
-    uint32_t remaining = uploadSize;
-    uint32_t chunkSize = regs::kChunkSize;
-    while (remaining > 0) {
-        ConsolePrint("\rremaining %u    ", remaining);
-        chunkSize = std::min(remaining, chunkSize);
-        const uint64_t address = static_cast<uint32_t>(regs::kUpdateDataWindow + offset);
-        size_t size = chunkSize;
-        if (camera.wrapper->GCWritePort(camera.hPort, address, image.data() + offset, &size) !=
-            GC_ERR_SUCCESS) {
-            ConsolePrint("\n"); // leave the progress line intact above the message
-            return WriteFailed(address);
-        }
-        offset += chunkSize;
-        remaining -= chunkSize;
-    }
-    return true;
-}
-// Everything after reading: header, data, checksum, flash command and the wait for the camera.
-bool UploadImage(TQRemoteDevice& camera, const std::string& fileName, std::vector<uint8_t>& image,
-                 uint32_t fileSize) {
-    const uint32_t uploadSize = static_cast<uint32_t>(image.size());
-    const uint32_t crc = ImageCrc32(image.data(), uploadSize);
-    ConsolePrint("file size %u, upload size %u, crc %08x\n", fileSize, uploadSize, crc);
-
-    const std::pair<uint64_t, uint32_t> header[] = {
-        {regs::kUpdateMagic, regs::kMagicValue},
-        {regs::kUpdateParam, regs::kParamValue},
-        {regs::kUpdateSize, uploadSize},
-    };
-    for (const auto& [address, value] : header) {
-        if (WriteRegister32(camera, address, value) != GC_ERR_SUCCESS) {
-            return WriteFailed(address);
-        }
-    }
-
-    if (fileName.find("secondary") != std::string::npos) {
-        if (WriteRegister32(camera, regs::kUpdateTarget, regs::kSecondaryTarget) !=
-            GC_ERR_SUCCESS) {
-            return WriteFailed(regs::kUpdateTarget);
-        }
-        ConsolePrint("FW for secondary FPGA\n");
-        uint32_t target = 0;
-        ReadRegister32(camera, regs::kUpdateTarget, target); // a failed read leaves 0: refused
-        if (target != regs::kSecondaryTarget) {
-            ConsolePrint("unable to update secondary FPGA of camera Error \n");
-            return false;
-        }
-    }
-
-    if (!SendImage(camera, image)) {
-        return false;
-    }
+// The sending and waiting after a successful read; the image is released before the wait.
+UploadOutcome SendLoaded(TQRemoteDevice& camera, const std::string& fileName, LoadedImage& image,
+                         UploadReport& report, const UploadControl& control) {
+    report.ImageReady(image);
+    const UploadOutcome sent =
+        SendImage(camera, image, IsSecondaryImage(fileName), report, control);
     // Not needed any more; the wait below may be long.
-    std::vector<uint8_t>().swap(image);
-
-    if (WriteRegister32(camera, regs::kUpdateChecksum, crc) != GC_ERR_SUCCESS) {
-        ConsolePrint("\n");
-        return WriteFailed(regs::kUpdateChecksum);
+    image = LoadedImage();
+    if (sent.end != UploadEnd::Sent) {
+        return sent;
     }
-    ConsolePrint("\rupload done     \n");
-    ConsolePrint("flash to eeprom\n");
-    if (WriteRegister32(camera, regs::kUpdateFlash, regs::kFlashCommand) != GC_ERR_SUCCESS) {
-        return WriteFailed(regs::kUpdateFlash);
-    }
-
-    ConsolePrint("----------------------------------------------------\n");
-    ConsolePrint("WARN: NOT YET FINISHED, DON'T PLUGOUT THIS CAMERA!! \n");
-    ConsolePrint("WARN: PLEASE WAIT UNTIL THIS CAMERA APPEARS AGAIN!! \n");
-    ConsolePrint("----------------------------------------------------\n");
-    ConsolePrint("Please wait ...");
-    uploadSleep(2000);
-    // No limit: flashing may take long, and the operator has been told to wait.
-    uint32_t ignored = 0;
-    while (ReadRegister32(camera, regs::kUpdateChecksum, ignored) != GC_ERR_SUCCESS) {
-        uploadSleep(500);
-    }
-    return true;
+    return AwaitCamera(camera, report, control);
 }
-
 } // namespace
 
 void SetUploadSleep(UploadSleepFunction sleep) {
     uploadSleep = sleep ? sleep : platform::SleepMilliseconds;
+}
+
+bool IsSecondaryImage(const std::string& fileName) {
+    return fileName.find("secondary") != std::string::npos;
 }
 
 GC_ERROR WriteRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t value) {
@@ -143,22 +64,166 @@ GC_ERROR WriteRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t valu
     return camera.wrapper->GCWritePort(camera.hPort, address, bytes, &size);
 }
 
-bool UploadFirmware(TQRemoteDevice& camera, std::string fileName) {
-    ConsolePrint("open file >>>%s<<<\n", fileName.c_str());
-    std::ifstream file(fileName, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
-        ConsolePrint("file open not successful\n");
-        return false;
-    }
-    std::vector<uint8_t> image;
-    uint32_t fileSize = 0;
-    const bool read = ReadImage(file, image, fileSize);
-    file.close(); // not needed during the upload and the wait that follows
-    return read && UploadImage(camera, fileName, image, fileSize);
+// Into a buffer preset to zero, so a failed read yields 0.
+GC_ERROR ReadRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t& value) {
+    uint8_t bytes[4] = {};
+    size_t size = sizeof bytes;
+    GC_ERROR status = camera.wrapper->GCReadPort(camera.hPort, address, bytes, &size);
+    value = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
+            uint32_t{bytes[3]};
+    return status;
 }
 
-bool UploadFirmwareFrom(TQRemoteDevice& camera, const std::string& fileName, std::istream& file) {
-    std::vector<uint8_t> image;
-    uint32_t fileSize = 0;
-    return ReadImage(file, image, fileSize) && UploadImage(camera, fileName, image, fileSize);
+GC_ERROR FinishUpdate(TQRemoteDevice& camera) {
+    return WriteRegister32(camera, regs::kUpdateFinish, regs::kFinishValue);
+}
+
+UploadOutcome SendImage(TQRemoteDevice& camera, const LoadedImage& image, bool secondary,
+                        UploadReport& report, const UploadControl& control) {
+    // A stop request is honoured between writes: the write in progress always completes.
+    auto stopRequested = [&control] { return control.stopSending && control.stopSending(); };
+    auto interrupted = [&report] {
+        report.Interrupted();
+        return Ended(UploadEnd::Interrupted);
+    };
+    const uint32_t uploadSize = image.Size();
+
+    report.PhaseChanged(UploadPhase::Header);
+    const std::pair<uint64_t, uint32_t> header[] = {
+        {regs::kUpdateMagic, regs::kMagicValue},
+        {regs::kUpdateParam, regs::kParamValue},
+        {regs::kUpdateSize, uploadSize},
+    };
+    for (const auto& [address, value] : header) {
+        if (stopRequested()) {
+            return interrupted();
+        }
+        if (WriteRegister32(camera, address, value) != GC_ERR_SUCCESS) {
+            return WriteFailed(report, address);
+        }
+    }
+
+    if (secondary) {
+        if (stopRequested()) {
+            return interrupted();
+        }
+        if (WriteRegister32(camera, regs::kUpdateTarget, regs::kSecondaryTarget) !=
+            GC_ERR_SUCCESS) {
+            return WriteFailed(report, regs::kUpdateTarget);
+        }
+        report.SecondarySelected();
+        uint32_t target = 0;
+        ReadRegister32(camera, regs::kUpdateTarget, target); // a failed read leaves 0: refused
+        if (target != regs::kSecondaryTarget) {
+            report.SecondaryRefused();
+            return Ended(UploadEnd::SecondaryRefused);
+        }
+    }
+
+    report.PhaseChanged(UploadPhase::Data);
+    uint32_t offset = 0;
+    while (offset < uploadSize) {
+        if (stopRequested()) {
+            return interrupted();
+        }
+        report.Progress(offset, uploadSize);
+        const uint32_t chunkSize = std::min(uploadSize - offset, regs::kChunkSize);
+        const uint64_t address = static_cast<uint32_t>(regs::kUpdateDataWindow + offset);
+        size_t size = chunkSize;
+        if (camera.wrapper->GCWritePort(camera.hPort, address, image.bytes.data() + offset,
+                                        &size) != GC_ERR_SUCCESS) {
+            return WriteFailed(report, address);
+        }
+        offset += chunkSize;
+    }
+    report.Progress(uploadSize, uploadSize);
+
+    if (stopRequested()) {
+        return interrupted();
+    }
+    if (WriteRegister32(camera, regs::kUpdateChecksum, image.crc) != GC_ERR_SUCCESS) {
+        return WriteFailed(report, regs::kUpdateChecksum);
+    }
+    report.PhaseChanged(UploadPhase::Flash);
+    if (stopRequested()) {
+        return interrupted();
+    }
+    if (WriteRegister32(camera, regs::kUpdateFlash, regs::kFlashCommand) != GC_ERR_SUCCESS) {
+        return WriteFailed(report, regs::kUpdateFlash);
+    }
+    report.PhaseChanged(UploadPhase::Waiting);
+    return Ended(UploadEnd::Sent);
+}
+
+UploadOutcome AwaitCamera(TQRemoteDevice& camera, UploadReport& report,
+                          const UploadControl& control) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point flashed = Clock::now();
+    const bool limited = control.waitTimeoutMs > 0;
+    auto waitedMs = [flashed] {
+        return static_cast<uint64_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - flashed).count());
+    };
+    auto stopRequested = [&control] { return control.stopWaiting && control.stopWaiting(); };
+    // False when the wait was stopped. Without a limit or a stop to watch, one plain sleep.
+    auto pause = [&](unsigned milliseconds) {
+        if (!limited && !control.stopWaiting) {
+            uploadSleep(milliseconds);
+            return true;
+        }
+        uint64_t left = milliseconds;
+        if (limited) {
+            const uint64_t waited = waitedMs();
+            left = std::min<uint64_t>(
+                left, waited < control.waitTimeoutMs ? control.waitTimeoutMs - waited : 0);
+        }
+        while (left > 0) {
+            if (stopRequested()) {
+                return false;
+            }
+            const unsigned slice = static_cast<unsigned>(std::min<uint64_t>(left, 50));
+            uploadSleep(slice);
+            left -= slice;
+        }
+        return !stopRequested();
+    };
+
+    if (!pause(2000)) {
+        return Ended(UploadEnd::WaitStopped);
+    }
+    // Only the status counts: the camera is back when a read succeeds.
+    uint32_t ignored = 0;
+    while (ReadRegister32(camera, regs::kUpdateChecksum, ignored) != GC_ERR_SUCCESS) {
+        report.StillBusy(waitedMs());
+        if (limited && waitedMs() >= control.waitTimeoutMs) {
+            return Ended(UploadEnd::WaitTimedOut);
+        }
+        if (!pause(500)) {
+            return Ended(UploadEnd::WaitStopped);
+        }
+    }
+    report.PhaseChanged(UploadPhase::Done);
+    return Ended(UploadEnd::Answered);
+}
+
+UploadOutcome UploadFirmware(TQRemoteDevice& camera, const std::string& fileName,
+                             UploadReport& report, const UploadControl& control) {
+    report.OpeningFile(fileName);
+    LoadedImage image;
+    const ImageLoad load = LoadImageFile(fileName, image);
+    if (load != ImageLoad::Loaded) {
+        return Unusable(report, load);
+    }
+    return SendLoaded(camera, fileName, image, report, control);
+}
+
+UploadOutcome UploadFirmwareFrom(TQRemoteDevice& camera, const std::string& fileName,
+                                 std::istream& file, UploadReport& report) {
+    LoadedImage image;
+    const ImageLoad load = LoadFirmwareImage(file, image.bytes, image.fileSize);
+    if (load != ImageLoad::Loaded) {
+        return Unusable(report, load);
+    }
+    image.crc = ImageCrc32(image.bytes.data(), image.Size());
+    return SendLoaded(camera, fileName, image, report, UploadControl());
 }

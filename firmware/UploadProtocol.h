@@ -1,14 +1,90 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "firmware/FirmwareImage.h"
 #include "gentl/GenTLObjects.h"
 
-// Sends the image file to the camera (header registers, data window, checksum, flash command)
-// and waits until the camera answers again. Returns true only when every write up to and
-// including the flash command was accepted and the camera came back; the console says why
-// otherwise.
-bool UploadFirmware(TQRemoteDevice& camera, std::string fileName);
+// Where an upload stands; the front ends show it.
+enum class UploadPhase {
+    Header,  // update magic, parameter, size (and the secondary target)
+    Data,    // the image in 1024-byte chunks
+    Flash,   // checksum written; the flash command follows
+    Waiting, // flash command sent; the camera is busy until it answers again
+    Done,    // the camera answered
+};
 
-// One 32-bit register, big-endian, size 4, through the logged GCWritePort.
+// How an upload ended.
+enum class UploadEnd {
+    Answered,         // flashed, and the camera answered again
+    FileUnusable,     // nothing written: the file could not be opened or read
+    WriteFailed,      // a write up to the flash command failed; nothing was flashed
+    SecondaryRefused, // the camera did not accept the secondary target; nothing was flashed
+    Interrupted,      // stopped on request before the flash command; nothing was flashed
+    Sent,             // the flash command went out; the wait for the camera is still to come
+    WaitTimedOut,     // flashed, but the camera stayed silent for the whole wait
+    WaitStopped,      // flashed, and the wait was stopped on request
+};
+
+struct UploadOutcome {
+    UploadEnd end = UploadEnd::FileUnusable;
+    uint64_t failedAddress = 0; // with WriteFailed
+    ImageLoad load = ImageLoad::Loaded;
+    // The flash command went out: the camera may be writing its flash memory.
+    bool Flashed() const {
+        return end == UploadEnd::Sent || end == UploadEnd::Answered ||
+               end == UploadEnd::WaitTimedOut || end == UploadEnd::WaitStopped;
+    }
+};
+
+// What an upload tells its front end. Every call comes from the thread running the upload.
+class UploadReport {
+public:
+    virtual ~UploadReport() = default;
+    virtual void OpeningFile(const std::string& /*fileName*/) {}
+    virtual void ImageUnusable(ImageLoad /*problem*/) {}
+    virtual void ImageReady(const LoadedImage& /*image*/) {}
+    virtual void PhaseChanged(UploadPhase /*phase*/) {}
+    virtual void SecondarySelected() {}
+    virtual void SecondaryRefused() {}
+    // Before every data chunk (sent < total), and once after the last one (sent == total).
+    virtual void Progress(uint32_t /*sent*/, uint32_t /*total*/) {}
+    virtual void WriteFailed(uint64_t /*address*/) {}
+    virtual void Interrupted() {}
+    // After every poll of a busy camera, with the time since the flash command.
+    virtual void StillBusy(uint64_t /*waitedMs*/) {}
+};
+
+// How an upload may be stopped from outside.
+struct UploadControl {
+    // Asked before every write up to and including the flash command; true stops the upload
+    // there, before anything is flashed.
+    std::function<bool()> stopSending;
+    // Asked while waiting for the flashed camera; true ends the wait.
+    std::function<bool()> stopWaiting;
+    // The longest wait for the camera, counted from the flash command; 0: no limit.
+    uint64_t waitTimeoutMs = 0;
+};
+
+// Opens and reads the file, then sends it to the camera, commits it and waits for the camera.
+// UpdateFinish is left to the caller.
+UploadOutcome UploadFirmware(TQRemoteDevice& camera, const std::string& fileName,
+                             UploadReport& report, const UploadControl& control = {});
+
+// The register part of an upload, from the header to the flash command. `secondary` selects
+// the secondary FPGA. Ends with Sent or with the reason nothing was flashed.
+UploadOutcome SendImage(TQRemoteDevice& camera, const LoadedImage& image, bool secondary,
+                        UploadReport& report, const UploadControl& control = {});
+// After the flash command: the settling time, then polls until the camera answers.
+UploadOutcome AwaitCamera(TQRemoteDevice& camera, UploadReport& report,
+                          const UploadControl& control = {});
+
+// An image whose name holds this word goes to the secondary FPGA.
+bool IsSecondaryImage(const std::string& fileName);
+
+// One 32-bit register, big-endian, size 4, through the logged port calls.
 GC_ERROR WriteRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t value);
+GC_ERROR ReadRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t& value);
+// The last access after every upload attempt, whatever its outcome.
+GC_ERROR FinishUpdate(TQRemoteDevice& camera);

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 #include "platform/TraceSink.h"
@@ -11,6 +12,13 @@ namespace {
 TraceObserver& Observer() {
     static TraceObserver observer;
     return observer;
+}
+
+// Uploads to several cameras trace from several threads: one line at a time reaches the
+// sink, and the sink sets itself up once.
+std::mutex& EmitMutex() {
+    static std::mutex mutex;
+    return mutex;
 }
 } // namespace
 
@@ -22,6 +30,7 @@ void DebugTrace(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(message, sizeof message, format, args);
     va_end(args);
+    std::lock_guard<std::mutex> lock(EmitMutex());
     TraceObserver& observer = Observer();
     if (observer) {
         observer(message);
@@ -31,6 +40,7 @@ void DebugTrace(const char* format, ...) {
 }
 
 void SetTraceObserver(TraceObserver observer) {
+    std::lock_guard<std::mutex> lock(EmitMutex());
     Observer() = std::move(observer);
 }
 

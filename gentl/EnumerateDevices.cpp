@@ -2,9 +2,9 @@
 #include <string>
 #include <utility>
 
-#include "app/ConsolePrint.h"
 #include "gentl/DebugTrace.h"
 #include "gentl/GenTLContext.h"
+#include "gentl/Listed.h"
 
 namespace {
 constexpr DEVICE_ACCESS_FLAGS kOpenFlags = DEVICE_ACCESS_CONTROL;
@@ -17,9 +17,13 @@ void GetPort(TQGenTLWrapper& wrapper, TQDevice& device) {
     }
     DebugTrace("hRemoteDevice: 0x%s", HandleHex(device.hRemoteDevice).c_str());
 }
+
+bool IsBlank(const std::string& text) {
+    return text.find_first_not_of(' ') == std::string::npos;
+}
 } // namespace
 
-int32_t GenTLContext::EnumerateDevices() {
+int32_t GenTLContext::EnumerateDevices(EnumerationReport& report) {
     // Library and system.
     system = std::make_unique<TQSystem>();
     system->wrapper = wrapper.get();
@@ -35,7 +39,7 @@ int32_t GenTLContext::EnumerateDevices() {
     uint32_t interfaceCount = 0;
     system->EnumInterfaces(interfaceCount);
     if (interfaceCount == 0) {
-        ConsolePrint("!!!No Interface Found!!!\n");
+        report.NoInterfaceFound();
         DebugTrace("!!!No Interface Found!!!");
         return -1;
     }
@@ -46,6 +50,7 @@ int32_t GenTLContext::EnumerateDevices() {
         wrapper->TLOpenInterface(system->hTL, entry.id.c_str(), &hIface);
         DebugTrace("hInterface: 0x%s", HandleHex(hIface).c_str());
         auto iface = std::make_unique<TQInterface>();
+        iface->id = entry.id;
         iface->hIface = hIface;
         iface->wrapper = wrapper.get();
 
@@ -58,17 +63,12 @@ int32_t GenTLContext::EnumerateDevices() {
             continue;
         }
         DebugTrace("Device found");
-        bool known = false;
-        for (const std::unique_ptr<TQInterface>& kept : interfaces) {
+        auto sameInterface = [&entry](const std::unique_ptr<TQInterface>& kept) {
             InterfaceInfo keptInfo;
             kept->QueryInterfaceInfo(keptInfo);
-            if (keptInfo.id == entry.id) {
-                known = true;
-                break;
-            }
-        }
-        if (known) {
-            DebugTrace("Interface Existed");
+            return keptInfo.id == entry.id;
+        };
+        if (ListedAlready(interfaces, sameInterface, "Interface Existed")) {
             iface.reset();
         } else {
             interfaces.push_back(std::move(iface));
@@ -84,7 +84,7 @@ int32_t GenTLContext::EnumerateDevices() {
                 wrapper->IFOpenDevice(iface->hIface, entry.id.c_str(), kOpenFlags, &hDevice);
             DebugTrace("hDevice: 0x%s", HandleHex(hDevice).c_str());
             if (status != GC_ERR_SUCCESS) {
-                ConsolePrint("!!! Can not open device on %s\n", entry.id.c_str());
+                report.DeviceNotOpened(entry.id);
                 DebugTrace("!!! Can not open device on %s", entry.id.c_str());
                 continue;
             }
@@ -96,17 +96,12 @@ int32_t GenTLContext::EnumerateDevices() {
             device->QueryDeviceInfo(deviceInfo);
             GetPort(*wrapper, *device);
 
-            bool known = false;
-            for (const std::unique_ptr<TQDevice>& kept : devices) {
+            auto sameDevice = [&deviceInfo](const std::unique_ptr<TQDevice>& kept) {
                 DeviceInfo keptInfo;
                 kept->QueryDeviceInfo(keptInfo);
-                if (keptInfo.id == deviceInfo.id) {
-                    known = true;
-                    break;
-                }
-            }
-            if (known) {
-                DebugTrace("Device Existed");
+                return keptInfo.id == deviceInfo.id;
+            };
+            if (ListedAlready(devices, sameDevice, "Device Existed")) {
                 device.reset();
             } else {
                 devices.push_back(std::move(device));
@@ -130,18 +125,20 @@ int32_t GenTLContext::EnumerateDevices() {
         remote->wrapper = wrapper.get();
         DeviceInfo deviceInfo;
         device->QueryDeviceInfo(deviceInfo);
+        remote->deviceId = deviceInfo.id;
+        for (const std::unique_ptr<TQInterface>& iface : interfaces) {
+            if (iface->hIface == device->hIface)
+                remote->interfaceId = iface->id;
+        }
 
-        bool known = false;
-        for (const std::unique_ptr<TQRemoteDevice>& kept : remoteDevices) {
+        // An empty serial number identifies nothing: two such devices are never one camera.
+        auto sameCamera = [&deviceInfo](const std::unique_ptr<TQRemoteDevice>& kept) {
             RemoteDeviceInfo keptInfo;
             kept->ReadRemoteDeviceInfo(keptInfo);
-            if (keptInfo.serialNumber == deviceInfo.serialNumber) {
-                known = true;
-                break;
-            }
-        }
-        if (known) {
-            DebugTrace("REMOTEDEV Exited");
+            return !IsBlank(keptInfo.serialNumber) &&
+                   keptInfo.serialNumber == deviceInfo.serialNumber;
+        };
+        if (ListedAlready(remoteDevices, sameCamera, "REMOTEDEV Exited")) {
             remote.reset();
         } else {
             remoteDevices.push_back(std::move(remote));

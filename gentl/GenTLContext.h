@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "gentl/EnumerationReport.h"
 #include "gentl/GenTLObjects.h"
 
 // Everything made through the one opened producer. Destroying it is the shutdown: devices,
@@ -19,7 +20,7 @@ public:
 
     // Opens the system, every interface with devices, every device and its port, and builds
     // remoteDevices. -1 when the producer reports no interface.
-    int32_t EnumerateDevices();
+    int32_t EnumerateDevices(EnumerationReport& report);
 
     std::vector<std::unique_ptr<TQRemoteDevice>> remoteDevices;
     std::vector<std::unique_ptr<TQDevice>> devices;

@@ -4,11 +4,19 @@
 #include <string>
 
 #include "gentl/DebugTrace.h"
+#include "gentl/Listed.h"
 
 namespace {
 constexpr uint64_t kInterfaceListTimeoutMs = 1000;
 constexpr uint64_t kDeviceListTimeoutMs = 3000;
 
+constexpr uint64_t kStandardRegister = 0x0000;
+constexpr uint64_t kVendorRegister = 0x2000;
+constexpr size_t kVendorWidth = 32;
+constexpr uint64_t kDeviceVersionRegister = 0x2070;
+constexpr size_t kDeviceVersionWidth = 32;
+constexpr uint64_t kUserIdRegister = 0x20C0;
+constexpr size_t kUserIdWidth = 16;
 constexpr uint64_t kModelRegister = 0x2020;
 constexpr size_t kModelWidth = 32;
 constexpr uint64_t kManufacturerInfoRegister = 0x2040;
@@ -56,14 +64,16 @@ template <size_t Capacity, typename Ask> GC_ERROR AskDeviceInfo(DeviceInfo& info
     return AskNumber(info.timestampFrequency, command(DEVICE_INFO_TIMESTAMP_FREQUENCY));
 }
 
+// False when the read failed; the field is then empty.
 template <size_t Width>
-void ReadRegisterText(TQGenTLWrapper* wrapper, PORT_HANDLE port, uint64_t address,
+bool ReadRegisterText(TQGenTLWrapper* wrapper, PORT_HANDLE port, uint64_t address,
                       std::string& field) {
     char buffer[Width] = {};
     size_t size = Width;
     GC_ERROR status = wrapper->GCReadPort(port, address, buffer, &size);
     // Bytes from a failed read are not the camera's answer.
     field = status == GC_ERR_SUCCESS ? BoundedText(buffer, Width) : std::string();
+    return status == GC_ERR_SUCCESS;
 }
 } // namespace
 
@@ -129,16 +139,8 @@ int32_t TQSystem::GetInterfacesInfo(std::vector<InterfaceInfo>& infos) {
         AskText<kCapacity>(info.displayName, command(INTERFACE_INFO_DISPLAYNAME));
         status = AskText<kCapacity>(info.tlType, command(INTERFACE_INFO_TLTYPE));
 
-        bool known = false;
-        for (const InterfaceInfo& listed : infos) {
-            if (listed.id == info.id) {
-                known = true;
-                break;
-            }
-        }
-        if (known) {
-            DebugTrace("Interface Existed");
-        } else {
+        auto sameId = [&info](const InterfaceInfo& listed) { return listed.id == info.id; };
+        if (!ListedAlready(infos, sameId, "Interface Existed")) {
             infos.push_back(std::move(info));
         }
     }
@@ -195,16 +197,8 @@ int32_t TQInterface::GetDevicesInfo(std::vector<DeviceInfo>& infos) {
             return wrapper->IFGetDeviceInfo(hIface, identifier.c_str(), cmd, type, buffer, size);
         });
 
-        bool known = false;
-        for (const DeviceInfo& listed : infos) {
-            if (listed.id == info.id) {
-                known = true;
-                break;
-            }
-        }
-        if (known) {
-            DebugTrace("DEV Existed");
-        } else {
+        auto sameId = [&info](const DeviceInfo& listed) { return listed.id == info.id; };
+        if (!ListedAlready(infos, sameId, "DEV Existed")) {
             infos.push_back(std::move(info));
         }
     }
@@ -221,9 +215,39 @@ int32_t TQDevice::QueryDeviceInfo(DeviceInfo& info) {
 
 int32_t TQRemoteDevice::ReadRemoteDeviceInfo(RemoteDeviceInfo& info) {
     info.hDevice = hDevice;
-    ReadRegisterText<kModelWidth>(wrapper, hPort, kModelRegister, info.model);
-    ReadRegisterText<kManufacturerInfoWidth>(wrapper, hPort, kManufacturerInfoRegister,
-                                             info.manufacturerInfo);
-    ReadRegisterText<kSerialNumberWidth>(wrapper, hPort, kSerialNumberRegister, info.serialNumber);
+    info.modelUnreadable =
+        !ReadRegisterText<kModelWidth>(wrapper, hPort, kModelRegister, info.model);
+    info.manufacturerInfoUnreadable = !ReadRegisterText<kManufacturerInfoWidth>(
+        wrapper, hPort, kManufacturerInfoRegister, info.manufacturerInfo);
+    info.serialNumberUnreadable = !ReadRegisterText<kSerialNumberWidth>(
+        wrapper, hPort, kSerialNumberRegister, info.serialNumber);
     return 0;
+}
+
+void TQRemoteDevice::ReadIdentity(CameraIdentity& identity) {
+    identity.interfaceId = interfaceId;
+    identity.deviceId = deviceId;
+    unsigned char standard[4] = {};
+    size_t size = sizeof standard;
+    identity.standardUnreadable =
+        wrapper->GCReadPort(hPort, kStandardRegister, standard, &size) != GC_ERR_SUCCESS;
+    identity.standard = identity.standardUnreadable
+                            ? 0
+                            : (uint32_t{standard[0]} << 24) | (uint32_t{standard[1]} << 16) |
+                                  (uint32_t{standard[2]} << 8) | uint32_t{standard[3]};
+    identity.vendorUnreadable =
+        !ReadRegisterText<kVendorWidth>(wrapper, hPort, kVendorRegister, identity.vendor);
+    identity.modelUnreadable =
+        !ReadRegisterText<kModelWidth>(wrapper, hPort, kModelRegister, identity.model);
+    identity.manufacturerInfoUnreadable = !ReadRegisterText<kManufacturerInfoWidth>(
+        wrapper, hPort, kManufacturerInfoRegister, identity.manufacturerInfo);
+    identity.deviceVersionUnreadable = !ReadDeviceVersion(identity.deviceVersion);
+    identity.serialNumberUnreadable = !ReadRegisterText<kSerialNumberWidth>(
+        wrapper, hPort, kSerialNumberRegister, identity.serialNumber);
+    identity.userIdUnreadable =
+        !ReadRegisterText<kUserIdWidth>(wrapper, hPort, kUserIdRegister, identity.userId);
+}
+
+bool TQRemoteDevice::ReadDeviceVersion(std::string& version) {
+    return ReadRegisterText<kDeviceVersionWidth>(wrapper, hPort, kDeviceVersionRegister, version);
 }

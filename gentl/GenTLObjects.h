@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "gentl/IdentityRecords.h"
@@ -17,6 +18,7 @@ struct TQSystem {
 };
 
 struct TQInterface {
+    std::string id; // as the transport layer listed it
     uint32_t numDevices = 0;
     IF_HANDLE hIface = nullptr;
     TQGenTLWrapper* wrapper = nullptr; // not owned
@@ -41,6 +43,13 @@ struct TQRemoteDevice {
     DEV_HANDLE hDevice = nullptr;
     IF_HANDLE hIface = nullptr;
     TQGenTLWrapper* wrapper = nullptr; // not owned
+    // Where the producer found it, kept from the enumeration (no call of their own).
+    std::string interfaceId;
+    std::string deviceId;
 
     int32_t ReadRemoteDeviceInfo(RemoteDeviceInfo& info);
+    // The command line's identity: every bootstrap register it shows, in address order.
+    void ReadIdentity(CameraIdentity& identity);
+    // The device version alone (0x2070); false when the read failed.
+    bool ReadDeviceVersion(std::string& version);
 };

@@ -49,6 +49,35 @@ struct RemoteDeviceInfo {
     std::string model;            // 0x2020, 32 bytes
     std::string manufacturerInfo; // 0x2040, 48 bytes
     std::string serialNumber;     // 0x20B0, 16 bytes
+    // A failed read leaves its text empty; these tell that apart from an empty register.
+    bool modelUnreadable = false;
+    bool manufacturerInfoUnreadable = false;
+    bool serialNumberUnreadable = false;
+};
+
+// The value of bootstrap register 0x0000 in every CoaXPress device.
+constexpr uint32_t kCoaXPressStandard = 0xC0A79AE5;
+
+// Everything the command line tells about a camera: where the producer found it, and its
+// bootstrap registers read by the rules of RemoteDeviceInfo.
+struct CameraIdentity {
+    std::string interfaceId; // as the producer reports them
+    std::string deviceId;
+    uint32_t standard = 0;        // 0x0000, 4 bytes big-endian
+    std::string vendor;           // 0x2000, 32 bytes
+    std::string model;            // 0x2020, 32
+    std::string manufacturerInfo; // 0x2040, 48
+    std::string deviceVersion;    // 0x2070, 32
+    std::string serialNumber;     // 0x20B0, 16
+    std::string userId;           // 0x20C0, 16
+    bool standardUnreadable = false;
+    bool vendorUnreadable = false;
+    bool modelUnreadable = false;
+    bool manufacturerInfoUnreadable = false;
+    bool deviceVersionUnreadable = false;
+    bool serialNumberUnreadable = false;
+    bool userIdUnreadable = false;
+    bool IsCoaXPress() const { return !standardUnreadable && standard == kCoaXPressStandard; }
 };
 
 // Text of a producer buffer or a register: the bytes up to the first zero, never more than

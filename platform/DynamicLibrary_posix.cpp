@@ -5,6 +5,8 @@
 
 namespace platform {
 
+void HardenLibrarySearch() {}
+
 void* LoadDynamicLibrary(const std::string& path, LibraryLoadFailure& failure) {
     // A name without a slash would make the loader search its own folders.
     const std::string spelled = path.find('/') == std::string::npos ? "./" + path : path;

@@ -4,8 +4,22 @@
 
 namespace platform {
 
+void HardenLibrarySearch() {
+    // Any DLL directory takes the current folder's place in the search. Windows documents ""
+    // for that, but wine ignores an empty one; the system folder, searched anyway, does the
+    // same on both.
+    wchar_t system[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    SetDllDirectoryW(length > 0 && length < MAX_PATH ? system : L"");
+}
+
 void* LoadDynamicLibrary(const std::string& path, LibraryLoadFailure& failure) {
-    HMODULE library = LoadLibraryA(path.c_str());
+    // The altered search (the library's own folder first) is defined for full paths only; a
+    // relative one would otherwise be looked for along the search path.
+    char full[MAX_PATH * 4] = {};
+    const DWORD fullLength = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    const char* spelled = fullLength > 0 && fullLength < sizeof full ? full : path.c_str();
+    HMODULE library = LoadLibraryExA(spelled, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (library == nullptr) {
         DWORD code = GetLastError();
         failure.code = static_cast<int>(code);

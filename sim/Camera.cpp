@@ -1,6 +1,7 @@
 #include "sim/Camera.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <thread>
 
@@ -37,17 +38,17 @@ std::string Hex8(uint32_t value) {
 } // namespace
 
 uint32_t Crc32Update(uint32_t crc, const uint8_t* data, size_t size) {
-    static uint32_t table[256];
-    static bool built = false;
-    if (!built) {
+    // Built once, by whichever camera's thread gets here first.
+    static const std::array<uint32_t, 256> table = [] {
+        std::array<uint32_t, 256> made{};
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
             for (int k = 0; k < 8; ++k)
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[i] = c;
+            made[i] = c;
         }
-        built = true;
-    }
+        return made;
+    }();
     for (size_t i = 0; i < size; ++i)
         crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
     return crc;
@@ -57,19 +58,18 @@ uint32_t Crc32(const uint8_t* data, size_t size) {
     return Crc32Update(kCrcStart, data, size) ^ 0xFFFFFFFFu;
 }
 
+Recorder::Recorder(std::string directory, bool traffic, bool image)
+    : directory(std::move(directory)), traffic(traffic), image(image) {}
+
+Recorder::~Recorder() {
+    if (log != nullptr)
+        std::fclose(log);
+}
+
 void Recorder::Access(const std::string& camera, char kind, uint64_t address, size_t size,
                       int32_t status, const void* bytes) {
-    if (directory.empty() || !traffic || logFailed)
+    if (directory.empty() || !traffic)
         return;
-    if (log == nullptr) {
-        const std::string path = directory + "/traffic.log";
-        log = std::fopen(path.c_str(), "ab");
-        if (log == nullptr) {
-            std::fprintf(stderr, "cxp-sim: cannot write %s; no traffic record\n", path.c_str());
-            logFailed = true;
-            return;
-        }
-    }
     // Camera names are at most 64 characters (checked with the configuration).
     char line[160];
     int length = std::snprintf(line, sizeof line, "%s %c 0x%08llX %zu %d", camera.c_str(), kind,
@@ -82,6 +82,18 @@ void Recorder::Access(const std::string& camera, char kind, uint64_t address, si
                                 b[1], b[2], b[3]);
     }
     line[length++] = '\n';
+    std::lock_guard<std::mutex> hold(logMutex);
+    if (logFailed)
+        return;
+    if (log == nullptr) {
+        const std::string path = directory + "/traffic.log";
+        log = std::fopen(path.c_str(), "ab");
+        if (log == nullptr) {
+            std::fprintf(stderr, "cxp-sim: cannot write %s; no traffic record\n", path.c_str());
+            logFailed = true;
+            return;
+        }
+    }
     // One write and a flush per line: the consumer may end the process at any moment.
     std::fwrite(line, 1, static_cast<size_t>(length), log);
     std::fflush(log);
@@ -99,22 +111,18 @@ void Recorder::WriteFile(const std::string& name, const void* data, size_t size)
         std::fprintf(stderr, "cxp-sim: cannot write %s\n", path.c_str());
 }
 
-void Recorder::Close() {
-    if (log != nullptr)
-        std::fclose(log);
-    log = nullptr;
-}
-
-Camera::Camera(const CameraConfig& config, Recorder& recorder, unsigned latencyUs,
+Camera::Camera(const CameraConfig& config, std::shared_ptr<Recorder> recorder, unsigned latencyUs,
                unsigned nsPerByte)
-    : config(config), recorder(recorder), latencyUs(latencyUs), nsPerByte(nsPerByte) {}
+    : config(config), recorder(std::move(recorder)), latencyUs(latencyUs), nsPerByte(nsPerByte),
+      version(config.deviceVersion) {}
 
 // The control link's cost of one access, counted from the moment the access began, so the
 // simulator's own work (and its traffic record) is part of the modelled time, not added to
-// it. Sleeping is too coarse for fractions of a millisecond: the last stretch is spun.
-// The link keeps its schedule: when a wait overran (the machine was busy elsewhere, or the
-// camera's own work took longer than the access costs), the overrun is taken off the next
-// waits, so a long run of accesses takes what the model charges, not that plus the noise.
+// it. The caller sleeps until then: no processor is taken, so many links can wait at once.
+// A sleep wakes late (by a timer tick on some systems), and the camera's own work may take
+// longer than the access costs; the link keeps its schedule by taking such an overrun off
+// the next waits, so a long run of accesses takes what the model charges, not that plus
+// the noise.
 void Camera::ChargeLink(std::chrono::steady_clock::time_point start, size_t size) {
     const uint64_t cost = uint64_t(latencyUs) * 1000 + uint64_t(nsPerByte) * size;
     if (cost == 0)
@@ -122,21 +130,22 @@ void Camera::ChargeLink(std::chrono::steady_clock::time_point start, size_t size
     portTimeNs += cost;
     const uint64_t wait = cost > overrunNs ? cost - overrunNs : 0;
     const auto until = start + std::chrono::nanoseconds(wait);
-    const auto left = until - std::chrono::steady_clock::now();
-    if (left > std::chrono::milliseconds(2))
-        std::this_thread::sleep_for(left - std::chrono::milliseconds(1));
     auto now = std::chrono::steady_clock::now();
-    while (now < until)
+    // A sleep rounded down to whole milliseconds can end early: then it sleeps again.
+    while (now < until) {
+        std::this_thread::sleep_until(until);
         now = std::chrono::steady_clock::now();
+    }
     overrunNs = (overrunNs > cost ? overrunNs - cost : 0) + Nanoseconds(now - until);
 }
 
 int32_t Camera::Read(uint64_t address, void* buffer, size_t size) {
+    std::lock_guard<std::mutex> hold(mutex);
     const auto start = std::chrono::steady_clock::now();
     ++reads;
     const bool fails = std::count(config.failReads.begin(), config.failReads.end(), reads) > 0;
     int32_t status = fails ? -1010 : ReadRegister(address, buffer, size);
-    recorder.Access(config.name, 'R', address, size, status, status == 0 ? buffer : nullptr);
+    recorder->Access(config.name, 'R', address, size, status, status == 0 ? buffer : nullptr);
     // A refused access costs the round trip but moves no bytes (and a bogus size must not
     // stall the caller).
     ChargeLink(start, status == 0 ? size : 0);
@@ -144,12 +153,13 @@ int32_t Camera::Read(uint64_t address, void* buffer, size_t size) {
 }
 
 int32_t Camera::Write(uint64_t address, const void* buffer, size_t size) {
+    std::lock_guard<std::mutex> hold(mutex);
     const auto start = std::chrono::steady_clock::now();
     ++writes;
     const bool fails = std::count(config.failWrites.begin(), config.failWrites.end(), writes) > 0;
     int32_t status =
         fails ? -1010 : WriteRegister(address, static_cast<const uint8_t*>(buffer), size);
-    recorder.Access(config.name, 'W', address, size, status, buffer);
+    recorder->Access(config.name, 'W', address, size, status, buffer);
     ChargeLink(start, status == 0 ? size : 0);
     // Flashing keeps the camera off the link for as long as it takes; the link's schedule
     // starts afresh after it.
@@ -167,17 +177,33 @@ int32_t Camera::Write(uint64_t address, const void* buffer, size_t size) {
     return status;
 }
 
+// Back on the link after a flash: the busy reads are used up and the busy time is over.
+bool Camera::Answering() const {
+    return busyReadsLeft == 0 && std::chrono::steady_clock::now() >= busyUntil;
+}
+
 int32_t Camera::ReadRegister(uint64_t address, void* buffer, size_t size) {
+    // The new firmware reports its version once the camera answers again.
+    if (versionPending && Answering()) {
+        version = *config.versionAfterUpdate;
+        versionPending = false;
+    }
     struct Text {
         uint64_t base;
         size_t width;
         const std::string* value;
         bool fails;
     };
-    const Text texts[] = {{0x2000, 32, &config.vendor, config.vendorReadFails},
+    // The bootstrap registers; the Standard number is read like a text of its four bytes.
+    std::string standard(4, '\0');
+    PutBigEndian(config.standard, &standard[0]);
+    const Text texts[] = {{0x0000, 4, &standard, config.standardReadFails},
+                          {0x2000, 32, &config.vendor, config.vendorReadFails},
                           {0x2020, 32, &config.model, config.modelReadFails},
                           {0x2040, 48, &config.manufacturerInfo, config.manufacturerInfoReadFails},
-                          {0x20B0, 16, &config.serial, config.serialReadFails}};
+                          {0x2070, 32, &version, config.deviceVersionReadFails},
+                          {0x20B0, 16, &config.serial, config.serialReadFails},
+                          {0x20C0, 16, &config.userId, config.userIdReadFails}};
     for (const Text& text : texts) {
         if (address < text.base || address >= text.base + text.width)
             continue;
@@ -208,7 +234,7 @@ int32_t Camera::ReadRegister(uint64_t address, void* buffer, size_t size) {
             --busyReadsLeft;
             return -1011; // TIMEOUT
         }
-        if (std::chrono::steady_clock::now() < busyUntil)
+        if (!Answering())
             return -1011;
         PutBigEndian(checksum, buffer);
         return 0;
@@ -262,7 +288,7 @@ void Camera::WriteData(uint64_t offset, const uint8_t* buffer, size_t size) {
                std::to_string(offset) + " before the end of the image");
     crcState = Crc32Update(crcState, buffer, size);
     received += size;
-    if (recorder.image)
+    if (recorder->KeepsImage())
         image.insert(image.end(), buffer, buffer + size);
 }
 
@@ -273,8 +299,8 @@ int32_t Camera::WriteRegister(uint64_t address, const uint8_t* buffer, size_t si
         WriteData(address - kWindow, buffer, size);
         return 0;
     }
-    if (address >= 0x2000 && address < 0x20C0)
-        return -1005; // ACCESS_DENIED: the bootstrap strings are read-only
+    if (address < 0x0004 || (address >= 0x2000 && address < 0x20D0))
+        return -1005; // ACCESS_DENIED: the bootstrap registers are read-only
     const bool control = (address >= 0xAB00 && address <= 0xAB14) || address == 0xB0E8;
     if (!control)
         return -1015;
@@ -319,7 +345,7 @@ int32_t Camera::WriteRegister(uint64_t address, const uint8_t* buffer, size_t si
         // A size the window cannot hold is refused rather than reserved.
         if (value > kWindowSpan)
             Reject("update size beyond the data window");
-        else if (recorder.image)
+        else if (recorder->KeepsImage())
             image.reserve(value);
         stage = std::max(stage, Stage::Size);
         return 0;
@@ -374,8 +400,8 @@ void Camera::Flash() {
         reason = "camera has no secondary FPGA";
     const bool accepted = reason.empty();
 
-    if (recorder.image)
-        recorder.WriteFile(config.name + ".image.bin", image.data(), image.size());
+    if (recorder->KeepsImage())
+        recorder->WriteFile(config.name + ".image.bin", image.data(), image.size());
     std::string record;
     record += "camera = " + config.name + "\n";
     record += std::string("target = ") + (target == 2 ? "secondary" : "primary") + "\n";
@@ -391,12 +417,14 @@ void Camera::Flash() {
     record += "data_in_camera_us = " + std::to_string(dataInCameraNs / 1000) + "\n";
     record += "flash_us = " +
               std::to_string(Nanoseconds(std::chrono::steady_clock::now() - start) / 1000) + "\n";
-    recorder.WriteFile(config.name + ".result.txt", record.data(), record.size());
+    recorder->WriteFile(config.name + ".result.txt", record.data(), record.size());
 
     // Writing the flash keeps the camera off the link for a while; the next update starts
     // from nothing.
     busyReadsLeft = config.busyReads;
     busyUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(config.busyMs);
+    if (accepted && config.versionAfterUpdate)
+        versionPending = true;
     stage = Stage::None;
     problem.clear();
 }

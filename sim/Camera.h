@@ -2,6 +2,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -11,24 +13,38 @@ namespace sim {
 
 constexpr uint32_t kCrcStart = 0xFFFFFFFFu; // the CRC-32 register before the first byte
 
-// Where a simulation writes what it saw; shared by all cameras of one GCInitLib.
-struct Recorder {
-    std::string directory; // empty: record nothing
-    bool traffic = true;
-    bool image = true; // keep the image and write <camera>.image.bin at a flash command
-    FILE* log = nullptr;
-    bool logFailed = false; // said once on standard error, then no more attempts
+// Where a simulation writes what it saw; shared by all cameras of one GCInitLib, which may
+// be driven from several threads at once. The settings are fixed before the first access.
+class Recorder {
+public:
+    Recorder(std::string directory, bool traffic, bool image);
+    ~Recorder();
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
 
+    // One whole line of traffic.log, whatever other cameras write at the same time.
     void Access(const std::string& camera, char kind, uint64_t address, size_t size, int32_t status,
                 const void* bytes);
+    // A file of one camera, written while that camera is held.
     void WriteFile(const std::string& name, const void* data, size_t size);
-    void Close();
+    bool KeepsImage() const { return image; }
+
+private:
+    const std::string directory; // empty: record nothing
+    const bool traffic;
+    const bool image; // keep the image and write <camera>.image.bin at a flash command
+    std::mutex logMutex;
+    FILE* log = nullptr;
+    bool logFailed = false; // said once on standard error, then no more attempts
 };
 
-// One simulated camera: its bootstrap strings and the firmware-update registers.
+// One simulated camera: its bootstrap registers and the firmware-update registers. Each
+// access holds the camera (and its link) for as long as the link takes, so accesses to one
+// camera follow each other while other cameras run alongside.
 class Camera {
 public:
-    Camera(const CameraConfig& config, Recorder& recorder, unsigned latencyUs, unsigned nsPerByte);
+    Camera(const CameraConfig& config, std::shared_ptr<Recorder> recorder, unsigned latencyUs,
+           unsigned nsPerByte);
 
     int32_t Read(uint64_t address, void* buffer, size_t size);
     int32_t Write(uint64_t address, const void* buffer, size_t size);
@@ -44,11 +60,15 @@ private:
     void Flash();
     void Reject(const std::string& why);
     void ChargeLink(std::chrono::steady_clock::time_point start, size_t size);
+    bool Answering() const;
 
-    CameraConfig config;
-    Recorder& recorder;
-    unsigned latencyUs;
-    unsigned nsPerByte;
+    std::mutex mutex; // one access at a time, link wait included
+    const CameraConfig config;
+    const std::shared_ptr<Recorder> recorder; // outlives the library if an access is in flight
+    const unsigned latencyUs;
+    const unsigned nsPerByte;
+    std::string version;         // what 0x2070 reads now
+    bool versionPending = false; // an accepted update changes it once the camera is back
     unsigned reads = 0;
     unsigned writes = 0;
     uint64_t portTimeNs = 0;

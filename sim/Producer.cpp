@@ -5,6 +5,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -16,6 +17,11 @@
 #include "sim/SimConfig.h"
 
 namespace {
+
+// Consumers may call from several threads at once (one per camera in a parallel update). One
+// lock guards the library and its objects; a port access holds it only to find its camera,
+// and the camera's link waits on that camera's own lock, so cameras run side by side.
+std::mutex libraryMutex;
 
 // Handles are numbers that are never handed out twice in a process, so a closed handle stays
 // invalid even when a later object lands at the same address.
@@ -37,20 +43,19 @@ struct DevObject;
 struct PortObject {
     void* handle = NewHandle();
     DevObject* device = nullptr;
-    sim::Camera* camera = nullptr;
+    std::shared_ptr<sim::Camera> camera; // kept by an access in flight past GCCloseLib
 };
 struct DevObject {
     void* handle = NewHandle();
     std::string id;
     IF_HANDLE parent = nullptr;
-    sim::Camera* camera = nullptr;
+    std::shared_ptr<sim::Camera> camera;
 };
 
 // Everything of one GCInitLib .. GCCloseLib.
 struct Library {
     sim::SimConfig config;
-    sim::Recorder recorder;
-    std::map<std::string, std::unique_ptr<sim::Camera>> cameras;
+    std::map<std::string, std::shared_ptr<sim::Camera>> cameras;
     std::map<std::string, unsigned> calls;
     std::unique_ptr<TLObject> tl;
     bool tlUpdated = false;
@@ -239,29 +244,32 @@ bool LoadConfiguration(sim::SimConfig& config) {
 // library stays hidden; the module definition file names the exports on Windows.
 #define SIM_EXPORT extern "C" SIM_VISIBLE GC_ERROR GC_CALLTYPE
 
-// Guards every function but GCInitLib: the library must be initialised, then a configured
-// fault may strike.
+// Guards every function but GCInitLib: takes the library's lock (held to the function's
+// end unless released), the library must be initialised, then a configured fault may strike.
 #define SIM_ENTER(name)                                                                            \
+    std::unique_lock<std::mutex> lock(libraryMutex);                                               \
     if (library == nullptr)                                                                        \
         return GC_ERR_NOT_INITIALIZED;                                                             \
     if (GC_ERROR injected = Injected(name))                                                        \
     return injected
 
 SIM_EXPORT GCInitLib() {
+    std::lock_guard<std::mutex> lock(libraryMutex);
     if (library != nullptr)
         return GC_ERR_RESOURCE_IN_USE;
     auto made = std::make_unique<Library>();
     if (!LoadConfiguration(made->config))
         return GC_ERR_ERROR;
-    platform::ReadEnvironment("CXP_SIM_RECORD_DIR", made->recorder.directory);
-    made->recorder.traffic = made->config.recordTraffic;
-    made->recorder.image = made->config.recordImage;
+    std::string records;
+    platform::ReadEnvironment("CXP_SIM_RECORD_DIR", records);
+    // The cameras share the recorder; the last one to go closes the traffic log.
+    auto recorder = std::make_shared<sim::Recorder>(records, made->config.recordTraffic,
+                                                    made->config.recordImage);
     for (const auto& [name, camera] : made->config.cameras)
-        made->cameras[name] = std::make_unique<sim::Camera>(
-            camera, made->recorder, made->config.latencyUs, made->config.nsPerByte);
+        made->cameras[name] = std::make_shared<sim::Camera>(
+            camera, recorder, made->config.latencyUs, made->config.nsPerByte);
     library = made.release();
     if (GC_ERROR injected = Injected("GCInitLib")) {
-        library->recorder.Close();
         delete library;
         library = nullptr;
         return injected;
@@ -271,7 +279,6 @@ SIM_EXPORT GCInitLib() {
 
 SIM_EXPORT GCCloseLib() {
     SIM_ENTER("GCCloseLib");
-    library->recorder.Close();
     delete library;
     library = nullptr;
     return GC_ERR_SUCCESS;
@@ -284,7 +291,9 @@ SIM_EXPORT GCReadPort(PORT_HANDLE hPort, uint64_t iAddress, void* pBuffer, size_
         return GC_ERR_INVALID_HANDLE;
     if (pBuffer == nullptr || piSize == nullptr)
         return GC_ERR_INVALID_PARAMETER;
-    GC_ERROR status = port->camera->Read(iAddress, pBuffer, *piSize);
+    const std::shared_ptr<sim::Camera> camera = port->camera;
+    lock.unlock();
+    GC_ERROR status = camera->Read(iAddress, pBuffer, *piSize);
     if (status != GC_ERR_SUCCESS)
         *piSize = 0;
     return status;
@@ -297,7 +306,9 @@ SIM_EXPORT GCWritePort(PORT_HANDLE hPort, uint64_t iAddress, const void* pBuffer
         return GC_ERR_INVALID_HANDLE;
     if (pBuffer == nullptr || piSize == nullptr)
         return GC_ERR_INVALID_PARAMETER;
-    GC_ERROR status = port->camera->Write(iAddress, pBuffer, *piSize);
+    const std::shared_ptr<sim::Camera> camera = port->camera;
+    lock.unlock();
+    GC_ERROR status = camera->Write(iAddress, pBuffer, *piSize);
     if (status != GC_ERR_SUCCESS)
         *piSize = 0;
     return status;
@@ -506,7 +517,7 @@ SIM_EXPORT IFOpenDevice(IF_HANDLE hIface, const char* sDeviceID, DEVICE_ACCESS_F
     auto made = std::make_unique<DevObject>();
     made->id = device->id;
     made->parent = hIface;
-    made->camera = library->cameras.at(device->camera).get();
+    made->camera = library->cameras.at(device->camera);
     *phDevice = made->handle;
     library->devices.push_back(std::move(made));
     return GC_ERR_SUCCESS;

@@ -129,6 +129,18 @@ bool NumberList(const std::string& value, std::vector<unsigned>& out) {
     return !out.empty();
 }
 
+// "0xC0A79AE5" or "C0A79AE5": one to eight hex digits.
+bool HexNumber(const std::string& value, uint32_t& out) {
+    const bool prefixed =
+        value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X');
+    const std::string digits = value.substr(prefixed ? 2 : 0);
+    if (digits.empty() || digits.size() > 8 ||
+        digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return false;
+    out = static_cast<uint32_t>(std::strtoul(digits.c_str(), nullptr, 16));
+    return true;
+}
+
 bool Flag(const std::string& value, bool& out) {
     if (value == "yes" || value == "true" || value == "1")
         out = true;
@@ -357,6 +369,20 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                 ok = fits(camera->manufacturerInfo, key, value, 48);
             else if (key == "serial")
                 ok = fits(camera->serial, key, value, 16);
+            else if (key == "device_version")
+                ok = fits(camera->deviceVersion, key, value, 32);
+            else if (key == "device_version_after_update")
+                ok = fits(camera->versionAfterUpdate.emplace(), key, value, 32);
+            else if (key == "user_id")
+                ok = fits(camera->userId, key, value, 16);
+            else if (key == "standard")
+                ok = HexNumber(value, camera->standard);
+            else if (key == "standard_read_fails")
+                ok = Flag(value, camera->standardReadFails);
+            else if (key == "device_version_read_fails")
+                ok = Flag(value, camera->deviceVersionReadFails);
+            else if (key == "user_id_read_fails")
+                ok = Flag(value, camera->userIdReadFails);
             else if (key == "vendor_read_fails")
                 ok = Flag(value, camera->vendorReadFails);
             else if (key == "model_read_fails")

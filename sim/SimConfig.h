@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,17 @@ struct CameraConfig {
     std::string model = "TQ-12M-CXP";
     std::string manufacturerInfo = "TQ-12M-CXP rev.B 12MP CoaXPress";
     std::string serial = "TQ12M0001";
+    std::string deviceVersion = "1.0.0";
+    std::optional<std::string> versionAfterUpdate; // reported once an accepted update is over
+    std::string userId;
+    uint32_t standard = 0xC0A79AE5; // what every CoaXPress device answers at 0x0000
+    bool standardReadFails = false;
     bool vendorReadFails = false;
     bool modelReadFails = false;
     bool manufacturerInfoReadFails = false;
+    bool deviceVersionReadFails = false;
     bool serialReadFails = false;
+    bool userIdReadFails = false;
     bool secondaryFpga = false;
     unsigned busyReads = 0;           // reads of the checksum register that fail after a flash
     unsigned busyMs = 0;              // time after a flash during which those reads fail

@@ -104,6 +104,7 @@ ToolResult RunTool(const ToolRun& run) {
 
     platform::ProcessSpec spec;
     spec.program = ToolPath();
+    spec.arguments = run.arguments;
     spec.standardInput = run.input;
     spec.workingDirectory = NativePath(working);
     spec.timeoutSeconds = run.timeoutSeconds;

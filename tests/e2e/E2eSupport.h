@@ -32,6 +32,7 @@ private:
 };
 
 struct ToolRun {
+    std::vector<std::string> arguments;     // after the program name
     std::string input;                      // standard input, then closed
     std::string workingDirectory;           // where the tool runs (firmware files live here)
     bool genTLPathSet = true;               // false: GENICAM_GENTL64_PATH removed

@@ -218,6 +218,27 @@ serial = SN-C
     EXPECT_EQ(Count(r.console, "model: MODEL-A\n"), 1u);
 }
 
+TEST(EnumerationE2e, DevicesWithoutASerialNumberAreNeverOneCamera) {
+    // Blank on both sides, and a failed register read against a blank producer serial.
+    e2e::ToolResult r = RunToCameraPrompt("enum-no-serial", R"(
+[interface IF-A]
+devices = DEV-A, DEV-B, DEV-C
+[camera DEV-A]
+serial =
+[camera DEV-B]
+serial =
+[camera DEV-C]
+serial = SN-C
+serial_read_fails = yes
+[device DEV-C]
+serial =
+)");
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_FALSE(Has(r.traceLines, "REMOTEDEV Exited")) << r.trace;
+    EXPECT_TRUE(Contains(r.console, "\nCamera Nr: [2]\n")) << r.console;
+    EXPECT_EQ(Count(r.console, "serialNumber: \n\n"), 3u);
+}
+
 TEST(EnumerationE2e, NoInterfaceMeansNoCamera) {
     e2e::ToolResult r = RunToCameraPrompt("enum-none", "[link]\nlatency_us = 0\n");
     ASSERT_FALSE(r.timedOut);

@@ -233,18 +233,24 @@ TEST(UploadE2e, UnusableFilesAreRefusedBeforeTheCameraIsTouched) {
         uint64_t size;
         std::string message;
     };
+    const uint64_t kFolder = ~0ull;
     for (const Case& c : {Case{"empty-file", 0, "firmware file is empty\n"},
-                          Case{"large-file", 0x80000000ull, "firmware file is too large\n"}}) {
+                          Case{"large-file", 0x80000000ull, "firmware file is too large\n"},
+                          Case{"folder", kFolder, "file open not successful\n"}}) {
         SCOPED_TRACE(c.test);
         e2e::ScratchDir dir(c.test);
-        dir.Write(kModel + ".bin", "");
-        // Sparse: the tool must refuse it by its size, without reading it.
-        std::filesystem::resize_file(dir.File(kModel + ".bin"), c.size);
+        if (c.size == kFolder) {
+            dir.MakeSubdir(kModel + ".bin");
+        } else {
+            dir.Write(kModel + ".bin", "");
+            // Sparse: the tool must refuse it by its size, without reading it.
+            std::filesystem::resize_file(dir.File(kModel + ".bin"), c.size);
+        }
         e2e::ToolRun run;
         run.input = "0\n0\n0\n\n";
         run.workingDirectory = dir.Path();
         e2e::ToolResult r = e2e::RunTool(run);
-        std::filesystem::remove(dir.File(kModel + ".bin"));
+        std::filesystem::remove_all(dir.File(kModel + ".bin"));
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(
             Contains(Console(r), "open file >>>" + kModel + ".bin<<<\n" + c.message + kFailed))
@@ -279,13 +285,19 @@ TEST(UploadE2e, MismatchedOrBlockedFirmwareIsNeverUploaded) {
         std::string test;
         std::string file;
         std::string message;
+        std::string camera; // settings of cam0
     };
-    for (const Case& c : {Case{"mismatch", "TQ-5M-CXP_v1.bin",
-                               "\nfirmware does not match this camera, program exits\n"},
-                          Case{"blocked", kModel + "_kmt26_RT40-4D_v1.7.2_b3009.bin",
-                               "Firmware Update Not Supported\n"}}) {
+    for (const Case& c :
+         {Case{"mismatch", "TQ-5M-CXP_v1.bin",
+               "\nfirmware does not match this camera, program exits\n", ""},
+          Case{"blocked", kModel + "_kmt26_RT40-4D_v1.7.2_b3009.bin",
+               "Firmware Update Not Supported\n", ""},
+          // Any name would match the empty model a failed read leaves.
+          Case{"model-unreadable", kModel + ".bin",
+               "\ncamera model could not be read, program exits\n", "model_read_fails = yes\n"}}) {
         SCOPED_TRACE(c.test);
-        e2e::ToolResult r = Update(c.test, c.file, "abc");
+        e2e::ToolResult r =
+            Update(c.test, c.file, "abc", c.camera.empty() ? "" : CameraConfig(c.camera));
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(Contains(Console(r), "selected firmware file: " + c.file + "\n" + c.message))
             << Console(r);

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/ConsoleReports.h"
 #include "discovery/ProducerManager.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/ImageCrc32.h"
@@ -33,7 +35,8 @@ struct Outcome {
 };
 
 // One update of the fake camera through the manager, as the run performs it.
-Outcome UpdateCamera(const fake::Camera& camera, const std::string& file) {
+Outcome UpdateCamera(const fake::Camera& camera, const std::string& file,
+                     const UploadControl& control = UploadControl()) {
     ProducerManager manager;
     manager.cameraMap[0] = nullptr;
     manager.cameraMap[1] = &fake::RemoteDevice();
@@ -42,7 +45,9 @@ Outcome UpdateCamera(const fake::Camera& camera, const std::string& file) {
     Outcome outcome;
     fake::TraceLines trace;
     testing::internal::CaptureStdout();
-    outcome.result = manager.RunFirmwareUpdate(file);
+    ConsoleUploadReport report;
+    const UploadEnd end = manager.RunFirmwareUpdate(file, report, control).end;
+    outcome.result = end == UploadEnd::Answered ? 0 : -1;
     std::fflush(stdout);
     outcome.console = testing::internal::GetCapturedStdout();
     outcome.traffic = camera.Traffic();
@@ -167,7 +172,9 @@ TEST(Upload, ImageIsSentInChunksOfAtMost1024BytesWithZeroPadding) {
     }
 }
 
-TEST(Upload, FirstFailedWriteEndsTheUploadButFinishIsStillWritten) {
+// A write that fails and a stop request before a write end the upload the same way: nothing
+// after that point, above all no flash command, but UpdateFinish.
+TEST(Upload, FirstFailedWriteOrStopRequestEndsTheUploadButFinishIsStillWritten) {
     fake::ScratchDir dir("failing");
     const std::string file = dir.Write("TQ-12M-CXP.bin", Pattern(2049));
     fake::Camera& reference = fake::NewCamera();
@@ -176,24 +183,35 @@ TEST(Upload, FirstFailedWriteEndsTheUploadButFinishIsStillWritten) {
 
     const uint64_t addresses[] = {0xAB00,     0xAB04,     0xAB08, 0x70000000,
                                   0x70000400, 0x70000800, 0xAB0C, 0xAB10};
-    for (int failing = 1; failing <= 8; ++failing) {
-        SCOPED_TRACE(failing);
-        fake::Camera& camera = fake::NewCamera();
-        camera.failWrite = failing;
-        Outcome o = UpdateCamera(camera, file);
-        EXPECT_EQ(o.result, -1);
-        Lines expected(complete.begin(), complete.begin() + failing);
-        expected.push_back(kFinish);
-        EXPECT_EQ(o.traffic, expected);
-        char message[96];
-        std::snprintf(message, sizeof message,
-                      "write to camera failed at address 0x%llx, firmware not flashed\n",
-                      static_cast<unsigned long long>(addresses[failing - 1]));
-        EXPECT_EQ(Contains(o.console, message), "");
-        EXPECT_EQ(o.console.substr(o.console.size() - std::string(message).size()), message);
-        EXPECT_EQ(Contains(o.console, "Please wait"), "missing: Please wait");
-        EXPECT_TRUE(fake::RecordedSleeps().empty());
-        EXPECT_EQ(Contains(o.trace[failing - 1], " Failed! "), "");
+    for (bool stop : {false, true}) {
+        for (int failing = 1; failing <= 8; ++failing) {
+            SCOPED_TRACE((stop ? "stop before write " : "failed write ") + std::to_string(failing));
+            fake::Camera& camera = fake::NewCamera();
+            UploadControl control;
+            int asked = 0;
+            if (stop) {
+                control.stopSending = [&asked, failing] { return ++asked >= failing; };
+            } else {
+                camera.failWrite = failing;
+            }
+            Outcome o = UpdateCamera(camera, file, control);
+            EXPECT_EQ(o.result, -1);
+            Lines expected(complete.begin(), complete.begin() + failing - (stop ? 1 : 0));
+            expected.push_back(kFinish);
+            EXPECT_EQ(o.traffic, expected);
+            char message[96];
+            std::snprintf(message, sizeof message,
+                          "write to camera failed at address 0x%llx, firmware not flashed\n",
+                          static_cast<unsigned long long>(addresses[failing - 1]));
+            const std::string ending =
+                stop ? "\nupload interrupted, firmware not flashed\n" : std::string(message);
+            EXPECT_EQ(o.console.substr(o.console.size() - ending.size()), ending) << o.console;
+            EXPECT_EQ(Contains(o.console, "Please wait"), "missing: Please wait");
+            EXPECT_TRUE(fake::RecordedSleeps().empty());
+            if (!stop) {
+                EXPECT_EQ(Contains(o.trace[failing - 1], " Failed! "), "");
+            }
+        }
     }
 
     // The secondary target's write is guarded the same way.
@@ -214,6 +232,43 @@ TEST(Upload, FirstFailedWriteEndsTheUploadButFinishIsStillWritten) {
     EXPECT_EQ(o.trace.back(), "TQGenTLWrapper::GCWritePort Failed! hPort:0x00000000000CA0E0 "
                               "Address:0xb0e8");
     EXPECT_EQ(Contains(o.console, "write to camera failed"), "missing: write to camera failed");
+}
+
+TEST(Upload, TheWaitForAFlashedCameraEndsAtItsLimitOrOnRequest) {
+    fake::ScratchDir dir("wait");
+    const std::string file = dir.Write("TQ-12M-CXP.bin", "abcd");
+    struct Case {
+        uint64_t limitMs;
+        bool stop;
+        UploadEnd end;
+    };
+    for (const Case& c :
+         {Case{300, false, UploadEnd::WaitTimedOut}, Case{0, true, UploadEnd::WaitStopped}}) {
+        SCOPED_TRACE(c.limitMs);
+        fake::Camera& camera = fake::NewCamera();
+        camera.busyReads = 1000;
+        UploadControl control;
+        control.waitTimeoutMs = c.limitMs;
+        if (c.stop) {
+            control.stopWaiting = [] { return true; };
+        }
+        SetUploadSleep(nullptr); // the limit is measured on the real clock
+        ConsoleUploadReport report;
+        ProducerManager manager;
+        manager.cameraMap[0] = &fake::RemoteDevice();
+        testing::internal::CaptureStdout();
+        const auto started = std::chrono::steady_clock::now();
+        const UploadOutcome outcome = manager.RunFirmwareUpdate(file, report, control);
+        const auto took = std::chrono::steady_clock::now() - started;
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(outcome.end, c.end);
+        EXPECT_TRUE(outcome.Flashed());
+        EXPECT_LT(took, std::chrono::milliseconds(1500)) << "the fixed 2000 ms counts too";
+        const Lines traffic = camera.Traffic();
+        ASSERT_GE(traffic.size(), 2u);
+        EXPECT_EQ(traffic[traffic.size() - 2], c.stop ? "W 0x0000AB10 00000001" : "R 0x0000AB0C");
+        EXPECT_EQ(traffic.back(), kFinish);
+    }
 }
 
 TEST(Upload, UnreadableFilesStopBeforeAnyRegister) {
@@ -253,7 +308,9 @@ TEST(Upload, UnreadableFilesStopBeforeAnyRegister) {
         std::istream stream(&again);
         fake::Camera& camera = fake::NewCamera();
         testing::internal::CaptureStdout();
-        EXPECT_FALSE(UploadFirmwareFrom(fake::RemoteDevice(), "TQ-12M-CXP.bin", stream));
+        ConsoleUploadReport report;
+        EXPECT_EQ(UploadFirmwareFrom(fake::RemoteDevice(), "TQ-12M-CXP.bin", stream, report).end,
+                  UploadEnd::FileUnusable);
         std::fflush(stdout);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.message);
         EXPECT_TRUE(camera.accesses.empty());

@@ -1,0 +1,89 @@
+#include "app/ConsoleReports.h"
+
+#include "app/ConsolePrint.h"
+
+void ConsoleEnumerationReport::ProducerNotLoaded(const std::string& message) {
+    ConsolePrint("%s", message.c_str());
+}
+
+void ConsoleEnumerationReport::NoInterfaceFound() {
+    ConsolePrint("!!!No Interface Found!!!\n");
+}
+
+void ConsoleEnumerationReport::DeviceNotOpened(const std::string& deviceId) {
+    ConsolePrint("!!! Can not open device on %s\n", deviceId.c_str());
+}
+
+void ConsoleUploadReport::OpeningFile(const std::string& fileName) {
+    ConsolePrint("open file >>>%s<<<\n", fileName.c_str());
+}
+
+void ConsoleUploadReport::ImageUnusable(ImageLoad problem) {
+    switch (problem) {
+    case ImageLoad::OpenFailed:
+        ConsolePrint("file open not successful\n");
+        break;
+    case ImageLoad::ReadError:
+        ConsolePrint("file reading error\n");
+        break;
+    case ImageLoad::Empty:
+        ConsolePrint("firmware file is empty\n");
+        break;
+    case ImageLoad::TooLarge:
+        ConsolePrint("firmware file is too large\n");
+        break;
+    case ImageLoad::NoMemory:
+        ConsolePrint("not enough memory for the firmware image\n");
+        break;
+    case ImageLoad::Loaded:
+        break;
+    }
+}
+
+void ConsoleUploadReport::ImageReady(const LoadedImage& image) {
+    ConsolePrint("file size %u, upload size %u, crc %08x\n", image.fileSize, image.Size(),
+                 image.crc);
+}
+
+void ConsoleUploadReport::PhaseChanged(UploadPhase phase) {
+    if (phase == UploadPhase::Flash) {
+        progressLineOpen = false;
+        ConsolePrint("\rupload done     \n");
+        ConsolePrint("flash to eeprom\n");
+    } else if (phase == UploadPhase::Waiting) {
+        ConsolePrint("----------------------------------------------------\n");
+        ConsolePrint("WARN: NOT YET FINISHED, DON'T PLUGOUT THIS CAMERA!! \n");
+        ConsolePrint("WARN: PLEASE WAIT UNTIL THIS CAMERA APPEARS AGAIN!! \n");
+        ConsolePrint("----------------------------------------------------\n");
+        ConsolePrint("Please wait ...");
+    }
+}
+
+void ConsoleUploadReport::SecondarySelected() {
+    ConsolePrint("FW for secondary FPGA\n");
+}
+
+void ConsoleUploadReport::SecondaryRefused() {
+    ConsolePrint("unable to update secondary FPGA of camera Error \n");
+}
+
+void ConsoleUploadReport::Progress(uint32_t sent, uint32_t total) {
+    if (sent < total) {
+        progressLineOpen = true;
+        ConsoleProgress("\rremaining %u    ", total - sent);
+    }
+}
+
+void ConsoleUploadReport::WriteFailed(uint64_t address) {
+    if (progressLineOpen) {
+        ConsolePrint("\n"); // leave the progress line intact above the message
+        progressLineOpen = false;
+    }
+    ConsolePrint("write to camera failed at address 0x%llx, firmware not flashed\n",
+                 static_cast<unsigned long long>(address));
+}
+
+void ConsoleUploadReport::Interrupted() {
+    progressLineOpen = false;
+    ConsolePrint("\nupload interrupted, firmware not flashed\n");
+}

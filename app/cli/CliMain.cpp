@@ -1,0 +1,71 @@
+#include "app/cli/CliMain.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+
+#include "app/cli/Options.h"
+#include "app/cli/Text.h"
+
+namespace cli {
+
+int Main(int argc, char** argv) {
+    CLI::App app("Writes firmware into CoaXPress cameras through a GenTL producer. Without "
+                 "arguments the tool runs interactively.",
+                 "cxp-fwupdate");
+    // A firmware path such as /fw/x.bin must not read as an option on Windows.
+    app.allow_windows_style_options(false);
+    app.set_version_flag("--version", ToolBanner());
+    app.require_subcommand(1);
+
+    ListOptions list;
+    CLI::App* listCommand = app.add_subcommand("list", "List the cameras of the producers");
+    listCommand->add_option("--producer", list.producer,
+                            "A .cti file, or text in the file name of one discovered producer");
+    listCommand->add_flag("--json", list.json, "One JSON document on standard output");
+
+    UpdateOptions update;
+    CLI::App* updateCommand =
+        app.add_subcommand("update", "Write a firmware file into the selected cameras");
+    updateCommand->add_option("FIRMWARE_FILE", update.firmwareFile, "The firmware image")
+        ->required();
+    updateCommand->add_option("--producer", update.producer,
+                              "A .cti file, or text in the file name of one discovered producer");
+    // One value per --camera, so that a file name after it stays the positional.
+    CLI::Option* camera =
+        updateCommand
+            ->add_option("--camera", update.cameras,
+                         "Serial number, user ID or device ID of a camera (repeatable)")
+            ->allow_extra_args(false);
+    CLI::Option* all = updateCommand->add_flag(
+        "--all", update.all, "Every camera whose model the firmware file name holds");
+    camera->excludes(all);
+    updateCommand->add_flag("--dry-run", update.dryRun,
+                            "Check everything and print the plan; write nothing");
+    updateCommand
+        ->add_option("--wait-timeout", update.waitTimeoutSeconds,
+                     "Longest wait in seconds for a camera after the flash command (0: no limit)")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    updateCommand->add_option("--report", update.reportFile,
+                              "Append one JSON record per camera to this file");
+    updateCommand->add_flag("--json", update.json, "JSON events on standard output, one a line");
+    updateCommand->add_option("--jobs", update.jobs, "Cameras updated at once (default: all)")
+        ->check(CLI::PositiveNumber);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& done) {
+        return app.exit(done); // --help and --version, on standard output
+    } catch (const CLI::ParseError& error) {
+        std::cout.flush();
+        std::cerr << "cxp-fwupdate: " << error.what() << "\n"
+                  << "Run 'cxp-fwupdate --help' for the commands and options.\n";
+        return kExitRefused;
+    }
+    if (listCommand->parsed())
+        return RunList(list);
+    return RunUpdate(update);
+}
+
+} // namespace cli

@@ -1,0 +1,234 @@
+#include "app/cli/Console.h"
+
+#include <algorithm>
+
+#include "app/cli/Selection.h"
+#include "app/cli/Text.h"
+
+namespace cli {
+
+namespace {
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+constexpr auto kEventInterval = std::chrono::milliseconds(250);
+
+const char* PhaseName(UploadPhase phase) {
+    switch (phase) {
+    case UploadPhase::Header:
+        return "header";
+    case UploadPhase::Data:
+        return "data";
+    case UploadPhase::Flash:
+        return "flash";
+    case UploadPhase::Waiting:
+        return "waiting";
+    case UploadPhase::Done:
+        return "done";
+    }
+    return "";
+}
+
+double Since(std::chrono::steady_clock::time_point start,
+             std::chrono::steady_clock::time_point now) {
+    return std::chrono::duration<double>(now - start).count();
+}
+
+// "42 %  2.4 MiB/s  0:12 left"
+std::string DataState(uint32_t sent, uint32_t total, double seconds) {
+    const unsigned percent = total == 0 ? 100 : static_cast<unsigned>(uint64_t{sent} * 100 / total);
+    std::string text = std::to_string(percent) + " %";
+    if (sent > 0 && seconds > 0) {
+        const double rate = sent / seconds;
+        text += ", " + Rate(rate);
+        if (sent < total)
+            text += ", " + Clock((total - sent) / rate) + " left";
+    }
+    return text;
+}
+} // namespace
+
+UpdateConsole::UpdateConsole(bool json, bool terminal)
+    : json(json), terminal(terminal), human(json ? stderr : stdout) {}
+
+void UpdateConsole::Write(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
+
+void UpdateConsole::Say(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex);
+    Lift();
+    Write(human, text);
+    Redraw();
+}
+
+void UpdateConsole::Error(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex);
+    Lift();
+    std::fflush(stdout); // what came before stays before
+    Write(stderr, "error: " + text + "\n");
+    Redraw();
+}
+
+void UpdateConsole::Event(const cli::Json& event) {
+    if (!json)
+        return;
+    const std::string line = JsonLine(event) + "\n";
+    std::lock_guard<std::mutex> lock(mutex);
+    Write(stdout, line);
+}
+
+void UpdateConsole::StartBoard(const std::vector<std::string>& names) {
+    std::lock_guard<std::mutex> lock(mutex);
+    size_t width = 0;
+    for (const std::string& name : names)
+        width = std::max(width, name.size());
+    for (const std::string& name : names) {
+        lines.push_back(std::make_unique<Line>());
+        lines.back()->name = name + std::string(width - name.size(), ' ');
+    }
+    boardShown = terminal;
+    Redraw();
+}
+
+void UpdateConsole::Phase(size_t camera, UploadPhase phase) {
+    std::lock_guard<std::mutex> lock(mutex);
+    Line& line = *lines[camera];
+    const Steady::time_point now = Steady::now();
+    line.started = true;
+    line.phase = phase;
+    if (phase == UploadPhase::Data)
+        line.dataStart = now;
+    if (phase == UploadPhase::Waiting)
+        line.flashed = now;
+    if (terminal)
+        return; // the next tick shows it
+    std::string text = line.name + ": ";
+    switch (phase) {
+    case UploadPhase::Header:
+        text += "update header";
+        break;
+    case UploadPhase::Data:
+        text += "sending the image";
+        break;
+    case UploadPhase::Flash:
+        text += "checksum written, sending the flash command";
+        break;
+    case UploadPhase::Waiting:
+        text += "flashing; waiting for the camera to answer";
+        break;
+    case UploadPhase::Done:
+        text += "the camera answered after " + Seconds(Since(line.flashed, now));
+        break;
+    }
+    Write(human, text + "\n");
+}
+
+void UpdateConsole::Data(size_t camera, uint32_t sent, uint32_t total) {
+    std::lock_guard<std::mutex> lock(mutex);
+    Line& line = *lines[camera];
+    line.total = total;
+    line.sent.store(sent);
+    if (terminal || sent == 0)
+        return;
+    const std::string state = DataState(sent, total, Since(line.dataStart, Steady::now()));
+    Write(human, line.name + ": data " + state + "\n");
+}
+
+void UpdateConsole::Finished(size_t camera, const std::string& word,
+                             const std::string& resultLine) {
+    std::lock_guard<std::mutex> lock(mutex);
+    Line& line = *lines[camera];
+    line.result = word;
+    line.resultLine = resultLine;
+    if (!terminal)
+        Write(human, resultLine);
+}
+
+std::string UpdateConsole::Render(const Line& line, Steady::time_point now) const {
+    std::string text = line.name + "  ";
+    if (!line.result.empty())
+        return text + line.result;
+    if (!line.started)
+        return text + "queued";
+    text += PhaseName(line.phase);
+    if (line.phase == UploadPhase::Data)
+        text += "  " + DataState(line.sent.load(), line.total, Since(line.dataStart, now));
+    if (line.phase == UploadPhase::Waiting)
+        text += "  " + Clock(Since(line.flashed, now)) + " since the flash command";
+    return text;
+}
+
+void UpdateConsole::Lift() {
+    if (drawn == 0)
+        return;
+    Write(human, "\x1b[" + std::to_string(drawn) + "A\r\x1b[J");
+    drawn = 0;
+}
+
+void UpdateConsole::Redraw() {
+    if (!boardShown)
+        return;
+    const Steady::time_point now = Steady::now();
+    std::string text;
+    if (drawn > 0)
+        text += "\x1b[" + std::to_string(drawn) + "A\r";
+    for (const std::unique_ptr<Line>& line : lines)
+        text += "\x1b[2K" + Render(*line, now) + "\n";
+    Write(human, text);
+    drawn = lines.size();
+    lastDraw = now;
+}
+
+void UpdateConsole::Tick() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (boardShown && Steady::now() - lastDraw >= kRedrawInterval)
+        Redraw();
+}
+
+void UpdateConsole::StopBoard() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!boardShown)
+        return;
+    Lift();
+    boardShown = false;
+    std::string results;
+    for (const std::unique_ptr<Line>& line : lines)
+        results += line->resultLine;
+    Write(human, results);
+}
+
+CameraProgress::CameraProgress(UpdateConsole& console, size_t line, const CameraIdentity& camera)
+    : console(console), line(line), serialNumber(camera.serialNumber), deviceId(camera.deviceId) {}
+
+void CameraProgress::PhaseChanged(UploadPhase phase) {
+    if (phase == UploadPhase::Data)
+        lastEvent = std::chrono::steady_clock::now();
+    console.Phase(line, phase);
+    console.Event({{"event", "phase"},
+                   {"serial_number", serialNumber},
+                   {"device_id", deviceId},
+                   {"phase", PhaseName(phase)}});
+}
+
+// Before every chunk: only what is due leaves the worker.
+void CameraProgress::Progress(uint32_t sent, uint32_t total) {
+    console.Sent(line, sent);
+    const unsigned tenth = total == 0 ? 10 : static_cast<unsigned>(uint64_t{sent} * 10 / total);
+    if (sent == 0 || tenth > lastTenth) {
+        lastTenth = tenth;
+        console.Data(line, sent, total);
+    }
+    if (!console.Json())
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (sent == total || now - lastEvent >= kEventInterval) {
+        lastEvent = now;
+        console.Event({{"event", "progress"},
+                       {"serial_number", serialNumber},
+                       {"device_id", deviceId},
+                       {"bytes_sent", sent},
+                       {"bytes_total", total}});
+    }
+}
+
+} // namespace cli

@@ -1,0 +1,83 @@
+#pragma once
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/cli/Producers.h"
+#include "firmware/UploadProtocol.h"
+
+namespace cli {
+
+// Everything an update shows, from any worker thread: human text on standard output (standard
+// error with --json), JSON events on standard output, and while the images go out the
+// progress of every camera. Each line leaves whole.
+class UpdateConsole {
+public:
+    UpdateConsole(bool json, bool terminal);
+
+    bool Json() const { return json; }
+    void Say(const std::string& text);   // human text with its line ends
+    void Error(const std::string& text); // "error: <text>" on standard error
+    void Event(const cli::Json& event);  // with --json only
+
+    // The progress of the cameras being updated, one line each in this order. On a terminal
+    // they are redrawn in place by Tick (at most 10 times a second); elsewhere a line is
+    // printed per phase and per 10 %.
+    void StartBoard(const std::vector<std::string>& names);
+    void Phase(size_t camera, UploadPhase phase);
+    void Data(size_t camera, uint32_t sent, uint32_t total); // called when something is to show
+    void Sent(size_t camera, uint32_t sent) { lines[camera]->sent.store(sent); }
+    void Finished(size_t camera, const std::string& word, const std::string& resultLine);
+    void Tick();
+    void StopBoard(); // on a terminal: the board gives way to the result lines
+
+private:
+    using Steady = std::chrono::steady_clock;
+    struct Line {
+        std::string name;
+        UploadPhase phase = UploadPhase::Header;
+        bool started = false;
+        std::atomic<uint32_t> sent{0};
+        uint32_t total = 0;
+        Steady::time_point dataStart, flashed;
+        std::string result; // a word once finished
+        std::string resultLine;
+    };
+
+    void Write(std::FILE* stream, const std::string& text); // locked
+    std::string Render(const Line& line, Steady::time_point now) const;
+    void Lift();   // locked: erase the board
+    void Redraw(); // locked
+
+    const bool json;
+    const bool terminal;
+    std::FILE* const human;
+    std::mutex mutex;
+    std::vector<std::unique_ptr<Line>> lines;
+    bool boardShown = false;
+    size_t drawn = 0; // board lines now on the screen
+    Steady::time_point lastDraw;
+};
+
+// One camera's upload as the console shows it; runs on that camera's worker.
+class CameraProgress : public UploadReport {
+public:
+    CameraProgress(UpdateConsole& console, size_t line, const CameraIdentity& camera);
+    void PhaseChanged(UploadPhase phase) override;
+    void Progress(uint32_t sent, uint32_t total) override;
+
+private:
+    UpdateConsole& console;
+    const size_t line;
+    const std::string serialNumber;
+    const std::string deviceId;
+    std::chrono::steady_clock::time_point lastEvent;
+    unsigned lastTenth = 0;
+};
+
+} // namespace cli

@@ -1,0 +1,93 @@
+#include <algorithm>
+#include <cstdio>
+
+#include "app/cli/Options.h"
+#include "app/cli/Producers.h"
+#include "app/cli/Text.h"
+
+namespace cli {
+
+namespace {
+// One aligned table of the cameras of a producer.
+std::string CameraTable(const std::vector<CameraIdentity>& identities) {
+    std::vector<std::vector<std::string>> rows = {{"INTERFACE", "DEVICE", "VENDOR", "MODEL",
+                                                   "MANUFACTURER INFO", "DEVICE VERSION",
+                                                   "SERIAL NUMBER", "USER ID", "COAXPRESS"}};
+    for (const CameraIdentity& id : identities) {
+        auto cell = [](const std::string& text, bool unreadable) {
+            return unreadable     ? std::string("(unreadable)")
+                   : text.empty() ? std::string("-")
+                                  : Printable(text);
+        };
+        rows.push_back({cell(id.interfaceId, false), cell(id.deviceId, false),
+                        cell(id.vendor, id.vendorUnreadable), cell(id.model, id.modelUnreadable),
+                        cell(id.manufacturerInfo, id.manufacturerInfoUnreadable),
+                        cell(id.deviceVersion, id.deviceVersionUnreadable),
+                        cell(id.serialNumber, id.serialNumberUnreadable),
+                        cell(id.userId, id.userIdUnreadable),
+                        id.standardUnreadable ? "(unreadable)"
+                        : id.IsCoaXPress()    ? "yes"
+                                              : "no"});
+    }
+    std::vector<size_t> widths(rows.front().size(), 0);
+    for (const auto& row : rows)
+        for (size_t column = 0; column < row.size(); ++column)
+            widths[column] = std::max(widths[column], row[column].size());
+    std::string table;
+    for (const auto& row : rows) {
+        std::string line = " ";
+        for (size_t column = 0; column < row.size(); ++column) {
+            line += " " + row[column];
+            if (column + 1 < row.size())
+                line += std::string(widths[column] - row[column].size() + 1, ' ');
+        }
+        table += line + "\n";
+    }
+    return table;
+}
+} // namespace
+
+int RunList(const ListOptions& options) {
+    std::FILE* human = options.json ? stderr : stdout;
+    auto say = [human](const std::string& text) {
+        std::fputs(text.c_str(), human);
+        std::fflush(human);
+    };
+    const ProducerSearch search = FindProducers(options.producer, false);
+    Json producers = Json::array();
+    bool anyLoaded = false;
+    if (!search.error.empty())
+        std::fprintf(stderr, "error: %s\n", Printable(search.error).c_str());
+    // One at a time: each producer is closed before the next is opened.
+    for (const std::string& path : search.paths) {
+        say("producer " + Printable(path) + "\n");
+        TextEnumerationReport report(say);
+        OpenedProducer producer(path, report);
+        producer.Close();
+        anyLoaded = anyLoaded || producer.Loaded();
+        if (!producer.Loaded())
+            std::fprintf(stderr, "error: %s\n", Printable(report.loadError).c_str());
+        Json cameras = Json::array();
+        for (const CameraIdentity& identity : producer.identities)
+            cameras.push_back(IdentityJson(identity));
+        Json error = nullptr;
+        if (!producer.Loaded())
+            error = report.loadError;
+        else if (report.noInterface)
+            error = "the producer reports no interface";
+        producers.push_back({{"path", path}, {"error", error}, {"cameras", cameras}});
+        if (producer.Loaded() && !producer.identities.empty())
+            say(CameraTable(producer.identities));
+        else if (producer.Loaded())
+            say("  no camera found\n");
+    }
+    if (options.json) {
+        const Json document = {
+            {"tool", "cxp-fwupdate"}, {"version", ToolVersion()}, {"producers", producers}};
+        std::fputs((JsonLine(document) + "\n").c_str(), stdout);
+        std::fflush(stdout);
+    }
+    return anyLoaded ? kExitDone : kExitRefused;
+}
+
+} // namespace cli

@@ -1,0 +1,34 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// Exit statuses of the command-line mode.
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitRefused = 2; // usage, selection or a check: nothing was written
+constexpr int kExitTimedOut = 3;
+constexpr int kExitInterrupted = 130;
+
+struct ListOptions {
+    std::string producer;
+    bool json = false;
+};
+
+struct UpdateOptions {
+    std::string firmwareFile; // as given
+    std::string producer;
+    std::vector<std::string> cameras;
+    bool all = false;
+    bool dryRun = false;
+    double waitTimeoutSeconds = 900; // 0: no limit
+    std::string reportFile;
+    bool json = false;
+    unsigned jobs = 0; // 0: every selected camera at once
+};
+
+int RunList(const ListOptions& options);
+int RunUpdate(const UpdateOptions& options);
+
+} // namespace cli

@@ -1,0 +1,125 @@
+#include "app/cli/Producers.h"
+
+#include <filesystem>
+
+#include "app/cli/Text.h"
+#include "discovery/ProducerManager.h"
+
+namespace fs = std::filesystem;
+
+namespace cli {
+
+std::string JsonLine(const Json& value) {
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+Json IdentityJson(const CameraIdentity& identity) {
+    const struct {
+        const char* key;
+        const std::string& value;
+        bool unreadable;
+    } fields[] = {
+        {"vendor", identity.vendor, identity.vendorUnreadable},
+        {"model", identity.model, identity.modelUnreadable},
+        {"manufacturer_info", identity.manufacturerInfo, identity.manufacturerInfoUnreadable},
+        {"device_version", identity.deviceVersion, identity.deviceVersionUnreadable},
+        {"serial_number", identity.serialNumber, identity.serialNumberUnreadable},
+        {"user_id", identity.userId, identity.userIdUnreadable},
+    };
+    Json json = {{"interface_id", identity.interfaceId}, {"device_id", identity.deviceId}};
+    Json unreadable = Json::array();
+    for (const auto& field : fields) {
+        json[field.key] = field.value;
+        if (field.unreadable)
+            unreadable.push_back(field.key);
+    }
+    json["coaxpress"] = identity.IsCoaXPress();
+    if (identity.standardUnreadable)
+        unreadable.push_back("coaxpress");
+    json["unreadable"] = unreadable;
+    return json;
+}
+
+namespace {
+std::string Absolute(const std::string& path) {
+    std::error_code ignored;
+    const fs::path full = fs::absolute(fs::path(path), ignored);
+    return full.empty() ? path : full.string();
+}
+
+std::string Listed(const std::vector<std::string>& paths) {
+    std::string list;
+    for (const std::string& path : paths)
+        list += "\n  " + path;
+    return list;
+}
+} // namespace
+
+ProducerSearch FindProducers(const std::string& wanted, bool onlyOne) {
+    ProducerSearch search;
+    std::error_code error;
+    if (!wanted.empty() && fs::is_regular_file(fs::path(wanted), error)) {
+        search.paths.push_back(Absolute(wanted)); // used as given, found or not
+        return search;
+    }
+    ProducerManager manager;
+    const int32_t read = manager.Discover();
+    std::vector<std::string> found;
+    for (const std::string& file : manager.ctiFiles) {
+        if (wanted.empty() || BaseName(file).find(wanted) != std::string::npos)
+            found.push_back(Absolute(file));
+    }
+    if (found.empty()) {
+        if (!wanted.empty())
+            search.error = "--producer " + wanted +
+                           " names no producer file and no discovered "
+                           "producer's file name holds it";
+        else if (read == kSearchPathUndefined)
+            search.error = "no producer found: GENICAM_GENTL64_PATH is not set";
+        else
+            search.error = "no producer found in the folders of GENICAM_GENTL64_PATH";
+    } else if (found.size() > 1 && !wanted.empty()) {
+        search.error = "--producer " + wanted + " matches several producers:" + Listed(found);
+    } else if (found.size() > 1 && onlyOne) {
+        search.error = "several producers found; choose one with --producer:" + Listed(found);
+    } else {
+        search.paths = found;
+    }
+    return search;
+}
+
+void TextEnumerationReport::ProducerNotLoaded(const std::string& message) {
+    loadError = message;
+    if (loadError.rfind("!!! ", 0) == 0)
+        loadError.erase(0, 4);
+    while (!loadError.empty() && (loadError.back() == '\n' || loadError.back() == '\r'))
+        loadError.pop_back();
+}
+
+void TextEnumerationReport::NoInterfaceFound() {
+    noInterface = true;
+    say("the producer reports no interface\n");
+}
+
+void TextEnumerationReport::DeviceNotOpened(const std::string& deviceId) {
+    say("cannot open device " + Printable(deviceId) + "\n");
+}
+
+OpenedProducer::OpenedProducer(const std::string& path, TextEnumerationReport& report)
+    : path(path) {
+    try {
+        context = std::make_unique<GenTLContext>(path);
+    } catch (const ProducerLoadError& error) {
+        report.ProducerNotLoaded(error.consoleMessage);
+        return;
+    }
+    loaded = true;
+    context->EnumerateDevices(report);
+    for (const std::unique_ptr<TQRemoteDevice>& camera : context->remoteDevices) {
+        cameras.push_back(camera.get());
+        identities.emplace_back();
+        camera->ReadIdentity(identities.back());
+    }
+}
+
+} // namespace cli

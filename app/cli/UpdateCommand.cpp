@@ -1,0 +1,475 @@
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "app/cli/Console.h"
+#include "app/cli/Options.h"
+#include "app/cli/Producers.h"
+#include "app/cli/Selection.h"
+#include "app/cli/Text.h"
+#include "firmware/FirmwareImage.h"
+#include "firmware/UploadProtocol.h"
+#include "platform/Interrupt.h"
+#include "platform/Sha256.h"
+#include "platform/SystemInfo.h"
+#include "platform/Terminal.h"
+
+namespace cli {
+
+namespace {
+using SystemClock = std::chrono::system_clock;
+using Steady = std::chrono::steady_clock;
+
+enum class Result { Updated, Failed, Refused, Timeout, Interrupted, DryRun };
+constexpr const char* kResultNames[] = {"updated", "failed",      "refused",
+                                        "timeout", "interrupted", "dry-run"};
+
+// What every record of a run shares.
+struct RunFacts {
+    std::string host;
+    std::string producer;
+    std::string file; // as given
+    uint32_t fileSize = 0;
+    uint32_t uploadSize = 0;
+    std::string sha256;
+    uint32_t crc = 0;
+};
+
+// How one camera's turn ended.
+struct Attempt {
+    Result result = Result::Refused;
+    std::string reason;
+    bool addressKnown = false;
+    uint64_t failedAddress = 0;
+    bool versionAfterRead = false;
+    std::string versionAfter;
+    SystemClock::time_point start = SystemClock::now();
+    SystemClock::time_point end = start;
+    double uploadSeconds = 0;
+    double waitSeconds = 0;
+};
+
+double Since(Steady::time_point start) {
+    return std::chrono::duration<double>(Steady::now() - start).count();
+}
+
+Json Record(const RunFacts& facts, const CameraIdentity& camera, const Attempt& attempt) {
+    char address[24];
+    std::snprintf(address, sizeof address, "0x%llx",
+                  static_cast<unsigned long long>(attempt.failedAddress));
+    return {
+        {"time_start", platform::UtcTimestamp(attempt.start)},
+        {"time_end", platform::UtcTimestamp(attempt.end)},
+        {"host", facts.host},
+        {"tool_version", ToolVersion()},
+        {"producer", facts.producer},
+        {"interface_id", camera.interfaceId},
+        {"device_id", camera.deviceId},
+        {"vendor", camera.vendor},
+        {"model", camera.model},
+        {"manufacturer_info", camera.manufacturerInfo},
+        {"serial_number", camera.serialNumber},
+        {"user_id", camera.userId},
+        {"device_version_before", camera.deviceVersion},
+        {"device_version_after", attempt.versionAfterRead ? Json(attempt.versionAfter) : Json()},
+        {"file", facts.file},
+        {"file_size", facts.fileSize},
+        {"upload_size", facts.uploadSize},
+        {"sha256", facts.sha256},
+        {"crc32", Hex32(facts.crc)},
+        {"result", kResultNames[static_cast<int>(attempt.result)]},
+        {"reason", attempt.reason},
+        {"failed_address", attempt.addressKnown ? Json(address) : Json()},
+        {"upload_seconds", Rounded(attempt.uploadSeconds)},
+        {"wait_seconds", Rounded(attempt.waitSeconds)}};
+}
+
+std::string ResultLine(const CameraIdentity& camera, const Attempt& attempt) {
+    std::string line = CameraName(camera) + ": ";
+    switch (attempt.result) {
+    case Result::Updated:
+        line += "updated, device version " +
+                (camera.deviceVersion.empty() ? "-" : Printable(camera.deviceVersion)) +
+                " before, " +
+                (attempt.versionAfterRead ? Printable(attempt.versionAfter) : "unreadable") +
+                " now (upload " + Seconds(attempt.uploadSeconds) + ", flashing " +
+                Seconds(attempt.waitSeconds) + ")";
+        break;
+    case Result::DryRun:
+        line += "ready (dry run: nothing written)";
+        break;
+    default:
+        line += std::string(kResultNames[static_cast<int>(attempt.result)]) + ": " + attempt.reason;
+        break;
+    }
+    return line + "\n";
+}
+
+// The records of a run: counted, appended to the report file at once, shown as result events.
+class Outcomes {
+public:
+    Outcomes(UpdateConsole& console, const RunFacts& facts) : console(console), facts(facts) {}
+
+    // False when the report file cannot be opened for appending.
+    bool OpenReport(const std::string& path) {
+        if (path.empty())
+            return true;
+        report = std::fopen(path.c_str(), "ab");
+        return report != nullptr;
+    }
+    ~Outcomes() {
+        if (report)
+            std::fclose(report);
+    }
+
+    void Add(const CameraIdentity& camera, const Attempt& attempt) {
+        const Json record = Record(facts, camera, attempt);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            ++counts[static_cast<int>(attempt.result)];
+            if (report) {
+                const std::string line = JsonLine(record) + "\n";
+                std::fwrite(line.data(), 1, line.size(), report);
+                std::fflush(report);
+            }
+        }
+        Json event = {{"event", "result"}};
+        event.update(record);
+        console.Event(event);
+    }
+
+    unsigned Count(Result result) const { return counts[static_cast<int>(result)]; }
+
+    int Finish(int status, unsigned skipped) {
+        auto count = [this](Result result) { return Count(result); };
+        console.Event({{"event", "summary"},
+                       {"updated", count(Result::Updated)},
+                       {"failed", count(Result::Failed)},
+                       {"refused", count(Result::Refused)},
+                       {"timeout", count(Result::Timeout)},
+                       {"interrupted", count(Result::Interrupted)},
+                       {"skipped", skipped},
+                       {"dry_run", count(Result::DryRun)},
+                       {"exit_status", status}});
+        std::string text = "summary: " + std::to_string(count(Result::Updated)) + " updated, " +
+                           std::to_string(count(Result::Failed)) + " failed, " +
+                           std::to_string(count(Result::Refused)) + " refused, " +
+                           std::to_string(count(Result::Timeout)) + " timed out, " +
+                           std::to_string(count(Result::Interrupted)) + " interrupted, " +
+                           std::to_string(skipped) + " skipped";
+        if (count(Result::DryRun) > 0)
+            text += ", " + std::to_string(count(Result::DryRun)) + " ready (dry run)";
+        console.Say(text + "; exit status " + std::to_string(status) + "\n");
+        return status;
+    }
+
+private:
+    UpdateConsole& console;
+    const RunFacts& facts;
+    std::FILE* report = nullptr;
+    std::mutex mutex;
+    unsigned counts[6] = {};
+};
+
+// Reads the whole file once; the workers share it read-only. Empty when usable, else why not.
+std::string LoadFile(const std::string& name, LoadedImage& image) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(fs::path(name), error);
+    if (!fs::exists(status))
+        return "firmware file " + Printable(name) + " not found";
+    if (!fs::is_regular_file(status))
+        return "firmware file " + Printable(name) + " is not a regular file";
+    switch (LoadImageFile(name, image)) {
+    case ImageLoad::Loaded:
+        return std::string();
+    case ImageLoad::OpenFailed:
+        return "firmware file " + Printable(name) + " cannot be opened";
+    case ImageLoad::ReadError:
+        return "firmware file " + Printable(name) + " could not be read in full";
+    case ImageLoad::Empty:
+        return "firmware file " + Printable(name) + " is empty";
+    case ImageLoad::TooLarge:
+        return "firmware file " + Printable(name) + " is too large (2 GiB or more)";
+    case ImageLoad::NoMemory:
+        return "not enough memory for the firmware image";
+    }
+    return "firmware file " + Printable(name) + " cannot be used";
+}
+
+// One camera's turn: the interactive mode's upload, its wait, and UpdateFinish after it.
+Attempt UpdateCamera(TQRemoteDevice& camera, const LoadedImage& image, bool secondary,
+                     UploadReport& progress, const UploadControl& control) {
+    Attempt attempt;
+    attempt.start = SystemClock::now();
+    const Steady::time_point started = Steady::now();
+    UploadOutcome outcome = SendImage(camera, image, secondary, progress, control);
+    attempt.uploadSeconds = Since(started);
+    if (outcome.end == UploadEnd::Sent) {
+        const Steady::time_point flashed = Steady::now();
+        outcome = AwaitCamera(camera, progress, control);
+        attempt.waitSeconds = Since(flashed);
+        // The new version may show only after a power cycle: reported, not judged.
+        if (outcome.end == UploadEnd::Answered)
+            attempt.versionAfterRead = camera.ReadDeviceVersion(attempt.versionAfter);
+    }
+    FinishUpdate(camera); // after every attempt; a failure here is only traced
+    attempt.end = SystemClock::now();
+
+    char address[24];
+    std::snprintf(address, sizeof address, "0x%llx",
+                  static_cast<unsigned long long>(outcome.failedAddress));
+    switch (outcome.end) {
+    case UploadEnd::Answered:
+        attempt.result = Result::Updated;
+        break;
+    case UploadEnd::WriteFailed:
+        attempt.result = Result::Failed;
+        attempt.addressKnown = true;
+        attempt.failedAddress = outcome.failedAddress;
+        attempt.reason =
+            std::string("write to the camera failed at address ") + address + "; nothing flashed";
+        break;
+    case UploadEnd::SecondaryRefused:
+        attempt.result = Result::Failed;
+        attempt.reason = "the camera has no secondary FPGA target; nothing flashed";
+        break;
+    case UploadEnd::Interrupted:
+        attempt.result = Result::Interrupted;
+        attempt.reason = "stopped before the flash command; nothing flashed";
+        break;
+    case UploadEnd::WaitTimedOut:
+        attempt.result = Result::Timeout;
+        attempt.reason = "the camera did not answer within " +
+                         Seconds(control.waitTimeoutMs / 1000.0) +
+                         " after the flash command; it may still be flashing";
+        break;
+    case UploadEnd::WaitStopped:
+        attempt.result = Result::Timeout;
+        attempt.reason = "waiting stopped by an interrupt; the camera may still be flashing";
+        break;
+    case UploadEnd::FileUnusable:
+    case UploadEnd::Sent:
+        attempt.result = Result::Failed;
+        attempt.reason = "the upload ended unexpectedly";
+        break;
+    }
+    return attempt;
+}
+
+// One aligned line per identified camera: what the update will do with it.
+std::string Plan(const std::vector<CameraIdentity>& cameras, const Selection& selection) {
+    std::vector<std::vector<std::string>> rows;
+    for (size_t i = 0; i < cameras.size(); ++i) {
+        const CameraIdentity& camera = cameras[i];
+        const CameraChoice& choice = selection.choices[i];
+        const char* verdicts[] = {"update", "skipped", "refused"};
+        std::string verdict = verdicts[static_cast<int>(choice.verdict)];
+        if (!choice.reason.empty())
+            verdict += " (" + choice.reason + ")";
+        rows.push_back(
+            {CameraName(camera), Printable(camera.model),
+             Printable(camera.deviceId) + " on " + Printable(camera.interfaceId),
+             "version " + (camera.deviceVersionUnreadable ? std::string("unreadable")
+                                                          : Printable(camera.deviceVersion)),
+             verdict});
+    }
+    std::vector<size_t> widths(5, 0);
+    for (const auto& row : rows)
+        for (size_t column = 0; column < row.size(); ++column)
+            widths[column] = std::max(widths[column], row[column].size());
+    std::string plan;
+    for (const auto& row : rows) {
+        plan += " ";
+        for (size_t column = 0; column < row.size(); ++column) {
+            plan += " " + row[column];
+            if (column + 1 < row.size())
+                plan += std::string(widths[column] - row[column].size() + 1, ' ');
+        }
+        plan += "\n";
+    }
+    return plan;
+}
+
+// The worst of the outcomes decides: an interrupt, then a failure, then a camera that did not
+// answer in time, then a refusal.
+int ExitStatus(const Outcomes& outcomes, bool interrupted) {
+    if (interrupted || outcomes.Count(Result::Interrupted) > 0)
+        return kExitInterrupted;
+    if (outcomes.Count(Result::Failed) > 0)
+        return kExitFailed;
+    if (outcomes.Count(Result::Timeout) > 0)
+        return kExitTimedOut;
+    if (outcomes.Count(Result::Refused) > 0)
+        return kExitFailed;
+    return kExitDone;
+}
+} // namespace
+
+int RunUpdate(const UpdateOptions& options) {
+    platform::InstallInterruptHandlers();
+    UpdateConsole console(
+        options.json,
+        platform::IsTerminal(options.json ? platform::Stream::Error : platform::Stream::Output));
+    RunFacts facts;
+    facts.file = options.firmwareFile;
+    facts.host = platform::HostName();
+    Outcomes outcomes(console, facts);
+    unsigned skipped = 0;
+    auto refuse = [&](const std::string& error) {
+        console.Error(error);
+        return outcomes.Finish(kExitRefused, skipped);
+    };
+
+    if (!outcomes.OpenReport(options.reportFile))
+        return refuse("cannot open the report file " + Printable(options.reportFile) + ": " +
+                      std::strerror(errno));
+
+    // The file first: a file that cannot go out needs no producer.
+    LoadedImage image;
+    const std::string unusable = LoadFile(options.firmwareFile, image);
+    if (!unusable.empty())
+        return refuse(unusable);
+    facts.fileSize = image.fileSize;
+    facts.uploadSize = image.Size();
+    facts.crc = image.crc;
+    facts.sha256 = platform::Sha256Hex(image.bytes.data(), image.fileSize);
+    if (facts.sha256.empty())
+        return refuse("the system's crypto could not compute the SHA-256 of the file");
+
+    const ProducerSearch search = FindProducers(options.producer, true);
+    if (!search.error.empty())
+        return refuse(search.error);
+    facts.producer = search.paths.front();
+    // From here an interrupt only asks the uploads to stop: the producer is always closed.
+    platform::InterruptDeferral deferral;
+    TextEnumerationReport enumeration([&console](const std::string& text) { console.Say(text); });
+    OpenedProducer producer(facts.producer, enumeration);
+    if (!producer.Loaded())
+        return refuse(enumeration.loadError);
+    const std::vector<CameraIdentity>& cameras = producer.identities;
+
+    const Selection selection = SelectCameras(cameras, options);
+    std::vector<size_t> targets;
+    for (size_t i = 0; i < cameras.size(); ++i) {
+        const CameraChoice& choice = selection.choices[i];
+        Json event = {{"event", "camera"}};
+        event.update(IdentityJson(cameras[i]));
+        event["selected"] = choice.verdict != Verdict::Skipped;
+        if (choice.verdict == Verdict::Skipped) {
+            event["reason"] = choice.reason;
+            ++skipped;
+        }
+        console.Event(event);
+        if (choice.verdict == Verdict::Update)
+            targets.push_back(i);
+    }
+    for (size_t i = 0; i < cameras.size(); ++i) {
+        if (selection.choices[i].verdict != Verdict::Refused)
+            continue;
+        Attempt refused;
+        refused.reason = selection.choices[i].reason;
+        outcomes.Add(cameras[i], refused);
+    }
+    if (!selection.errors.empty()) {
+        for (const std::string& error : selection.errors)
+            console.Error(error);
+        producer.Close();
+        return outcomes.Finish(kExitRefused, skipped);
+    }
+
+    console.Say("firmware " + Printable(options.firmwareFile) + ": " +
+                std::to_string(facts.fileSize) + " bytes, upload size " +
+                std::to_string(facts.uploadSize) + ", CRC-32 " + Hex32(facts.crc) + "\n  SHA-256 " +
+                facts.sha256 + "\nproducer " + Printable(facts.producer) + "\n" +
+                Plan(cameras, selection));
+
+    if (options.dryRun) {
+        for (size_t i : targets) {
+            Attempt ready;
+            ready.result = Result::DryRun;
+            outcomes.Add(cameras[i], ready);
+            console.Say(ResultLine(cameras[i], ready));
+        }
+        producer.Close();
+        return outcomes.Finish(outcomes.Count(Result::Refused) > 0 ? kExitFailed : kExitDone,
+                               skipped);
+    }
+
+    if (platform::InterruptCount() > 0) {
+        console.Say("interrupted before any camera was written\n");
+        producer.Close();
+        return outcomes.Finish(kExitInterrupted, skipped);
+    }
+
+    // Every camera has its own worker, at most --jobs at once; all share the one image.
+    UploadControl control;
+    control.stopSending = [] { return platform::InterruptCount() > 0; };
+    control.stopWaiting = [] { return platform::InterruptCount() > 1; };
+    control.waitTimeoutMs =
+        static_cast<uint64_t>(std::min(options.waitTimeoutSeconds, 1e9) * 1000.0 + 0.5);
+    const bool secondary = IsSecondaryImage(BaseName(options.firmwareFile));
+    std::vector<std::string> names;
+    for (size_t i : targets)
+        names.push_back(CameraName(cameras[i]));
+    console.StartBoard(names);
+
+    std::mutex doneMutex;
+    std::condition_variable doneSignal;
+    size_t finished = 0;
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t k = next++; k < targets.size(); k = next++) {
+            const CameraIdentity& camera = cameras[targets[k]];
+            CameraProgress progress(console, k, camera);
+            const Attempt attempt =
+                UpdateCamera(*producer.cameras[targets[k]], image, secondary, progress, control);
+            outcomes.Add(camera, attempt);
+            console.Finished(k, kResultNames[static_cast<int>(attempt.result)],
+                             ResultLine(camera, attempt));
+            std::lock_guard<std::mutex> lock(doneMutex);
+            ++finished;
+            doneSignal.notify_all();
+        }
+    };
+    const size_t jobs =
+        options.jobs == 0 ? targets.size() : std::min<size_t>(options.jobs, targets.size());
+    std::vector<std::thread> workers;
+    for (size_t j = 0; j < jobs; ++j)
+        workers.emplace_back(work);
+
+    // This thread keeps the board moving and tells what an interrupt does.
+    int interruptsSeen = 0;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(doneMutex);
+            doneSignal.wait_for(lock, std::chrono::milliseconds(100),
+                                [&] { return finished == targets.size(); });
+            if (finished == targets.size())
+                break;
+        }
+        const int interrupts = platform::InterruptCount();
+        if (interrupts > interruptsSeen) {
+            if (interruptsSeen == 0)
+                console.Say("interrupted: no camera gets its flash command any more; cameras "
+                            "already flashing are waited for (interrupt again to stop "
+                            "waiting)\n");
+            if (interrupts > 1)
+                console.Say("interrupted again: waiting stopped\n");
+            interruptsSeen = interrupts;
+        }
+        console.Tick();
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    console.StopBoard();
+    producer.Close();
+    return outcomes.Finish(ExitStatus(outcomes, platform::InterruptCount() > 0), skipped);
+}
+
+} // namespace cli

@@ -1,0 +1,9 @@
+#include "platform/Terminal.h"
+
+#include <unistd.h>
+
+namespace platform {
+bool IsTerminal(Stream stream) {
+    return isatty(stream == Stream::Output ? STDOUT_FILENO : STDERR_FILENO) == 1;
+}
+} // namespace platform

@@ -1,0 +1,379 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/PathRules.h"
+#include "tests/e2e/E2eSupport.h"
+
+namespace {
+using Json = nlohmann::json;
+using Lines = std::vector<std::string>;
+
+const std::string kFile = "TQ-12M-CXP_v3.bin";
+const std::string kContent = "abcd";
+// SHA-256 of "abcd", worked out independently of the tool.
+const std::string kSha256 = "88d4266fd4e6338d13b845fcf289579d209c897823b9217da3e161936f031589";
+
+// cam0 and cam1 take the file; cam2 is another model; cam3 answers 0x0000 like no CoaXPress
+// device; cam1 and cam2 share a user ID.
+const std::string kCameras = "[camera cam0]\nserial = SN-A\nuser_id = line-1\n"
+                             "device_version_after_update = 2.0.0\n"
+                             "[camera cam1]\nserial = SN-B\nuser_id = line-2\n"
+                             "[camera cam2]\nserial = SN-C\nuser_id = line-2\nmodel = TQ-5M-CXP\n"
+                             "[camera cam3]\nserial = SN-D\nstandard = 0x12345678\n";
+
+struct Cli {
+    Lines arguments;
+    std::string simConfig = kCameras;
+    std::string content = kContent; // of kFile in the working directory
+    std::string genTLPath = "";     // default: the simulator's folder
+};
+
+e2e::ToolResult RunCli(const std::string& test, const Cli& cli) {
+    e2e::ScratchDir dir("cli-" + test);
+    dir.Write(kFile, cli.content);
+    e2e::ToolRun run;
+    run.arguments = cli.arguments;
+    run.workingDirectory = dir.Path();
+    run.simConfig = cli.simConfig;
+    run.genTLPath = cli.genTLPath;
+    return e2e::RunTool(run);
+}
+
+// Every line must be a whole JSON document.
+std::vector<Json> JsonLines(const std::string& text) {
+    std::vector<Json> values;
+    for (const std::string& line : e2e::SplitLines(text)) {
+        try {
+            values.push_back(Json::parse(line));
+        } catch (const Json::exception& error) {
+            ADD_FAILURE() << "not JSON: " << line << " (" << error.what() << ")";
+        }
+    }
+    return values;
+}
+
+std::vector<Json> Events(const std::vector<Json>& events, const std::string& kind) {
+    std::vector<Json> found;
+    for (const Json& event : events)
+        if (event.value("event", "") == kind)
+            found.push_back(event);
+    return found;
+}
+
+// One camera's accesses from 0xAB00 on (the update registers), without the camera's name.
+Lines UpdateTraffic(const e2e::ToolResult& r, const std::string& camera) {
+    Lines lines;
+    for (const std::string& line : r.trafficLines) {
+        std::istringstream fields(line);
+        std::string name, kind, address;
+        fields >> name >> kind >> address;
+        if (name == camera && std::stoull(address, nullptr, 16) >= 0xAB00)
+            lines.push_back(line.substr(name.size() + 1));
+    }
+    return lines;
+}
+
+size_t Writes(const e2e::ToolResult& r) {
+    size_t n = 0;
+    for (const std::string& line : r.trafficLines)
+        n += line.find(" W ") != std::string::npos ? 1 : 0;
+    return n;
+}
+
+// The whole update of "abcd" as the camera sees it.
+Lines Upload(const std::string& crc) {
+    return {"W 0x0000AB00 4 0 00005B17", "W 0x0000AB04 4 0 00000000", "W 0x0000AB08 4 0 00000004",
+            "W 0x70000000 4 0 61626364", "W 0x0000AB0C 4 0 " + crc,   "W 0x0000AB10 4 0 00000001",
+            "R 0x0000AB0C 4 0 " + crc,   "W 0x0000B0E8 4 0 0000D2C4"};
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+} // namespace
+
+TEST(CliE2e, ListShowsEveryCameraAsTextAndAsJson) {
+    const std::string config = kCameras + "device_version_read_fails = yes\n";
+    e2e::ToolResult text = RunCli("list-text", {{"list"}, config});
+    EXPECT_EQ(text.status, 0) << text.errors;
+    const Lines rows = e2e::SplitLines(text.console);
+    ASSERT_EQ(rows.size(), 6u) << text.console;
+    EXPECT_EQ(rows[0], "producer " + e2e::SimPath());
+    EXPECT_EQ(std::regex_replace(rows[1], std::regex(" +"), " "),
+              " INTERFACE DEVICE VENDOR MODEL MANUFACTURER INFO DEVICE VERSION SERIAL NUMBER "
+              "USER ID COAXPRESS");
+    EXPECT_EQ(std::regex_replace(rows[2], std::regex(" +"), " "),
+              " CXP-IF0 CXP-DEV0 Tevrak Imaging TQ-12M-CXP TQ-12M-CXP rev.B 12MP CoaXPress 1.0.0 "
+              "SN-A line-1 yes");
+    EXPECT_EQ(rows[2].find("SN-A"), rows[1].find("SERIAL NUMBER")); // aligned
+    EXPECT_EQ(std::regex_replace(rows[5], std::regex(" +"), " "),
+              " CXP-IF0 CXP-DEV-cam3 Tevrak Imaging TQ-12M-CXP TQ-12M-CXP rev.B 12MP CoaXPress "
+              "(unreadable) SN-D - no");
+
+    e2e::ToolResult json = RunCli("list-json", {{"list", "--json"}, config});
+    EXPECT_EQ(json.status, 0) << json.errors;
+    const std::vector<Json> documents = JsonLines(json.console);
+    ASSERT_EQ(documents.size(), 1u) << json.console;
+    const Json& list = documents[0];
+    EXPECT_EQ(list["tool"], "cxp-fwupdate");
+    EXPECT_EQ(list["version"], "1.0.0.546");
+    ASSERT_EQ(list["producers"].size(), 1u);
+    const Json& producer = list["producers"][0];
+    EXPECT_EQ(producer["path"], e2e::SimPath());
+    EXPECT_TRUE(producer["error"].is_null());
+    ASSERT_EQ(producer["cameras"].size(), 4u);
+    EXPECT_EQ(producer["cameras"][0],
+              Json::parse(R"({"interface_id": "CXP-IF0", "device_id": "CXP-DEV0",
+                  "vendor": "Tevrak Imaging", "model": "TQ-12M-CXP",
+                  "manufacturer_info": "TQ-12M-CXP rev.B 12MP CoaXPress",
+                  "device_version": "1.0.0", "serial_number": "SN-A", "user_id": "line-1",
+                  "coaxpress": true, "unreadable": []})"));
+    const Json& other = producer["cameras"][3];
+    EXPECT_EQ(other["device_id"], "CXP-DEV-cam3");
+    EXPECT_EQ(other["device_version"], "");
+    EXPECT_EQ(other["coaxpress"], false);
+    EXPECT_EQ(other["unreadable"], Json::array({"device_version"}));
+    EXPECT_TRUE(Contains(json.errors, "producer " + e2e::SimPath())); // text went aside
+
+    // A producer that cannot be used is listed with its error, and nothing else could be.
+    const std::string lacking =
+        e2e::LackingSimDirectory() + platform::kDirSeparator + "cxp-sim-lacking.cti";
+    e2e::ToolResult failed = RunCli("list-lacking", {{"list", "--json", "--producer", lacking}});
+    EXPECT_EQ(failed.status, 2);
+    const std::vector<Json> refused = JsonLines(failed.console);
+    ASSERT_EQ(refused.size(), 1u) << failed.console;
+    EXPECT_EQ(refused[0]["producers"][0]["path"], lacking);
+    EXPECT_TRUE(Contains(refused[0]["producers"][0]["error"].get<std::string>(), "DevClose"));
+    EXPECT_EQ(refused[0]["producers"][0]["cameras"], Json::array());
+}
+
+TEST(CliE2e, UpdateNamesOneCameraBySerialNumberUserIdOrDeviceId) {
+    struct Case {
+        std::string name;
+        std::string camera;
+    };
+    for (const Case& c :
+         {Case{"SN-B", "cam1"}, Case{"line-1", "cam0"}, Case{"CXP-DEV-cam1", "cam1"}}) {
+        SCOPED_TRACE(c.name);
+        e2e::ToolResult r =
+            RunCli("by-" + c.name, {{"update", kFile, "--camera", c.name, "--json"}});
+        EXPECT_EQ(r.status, 0) << r.errors;
+        const std::vector<Json> events = JsonLines(r.console);
+        const std::vector<Json> results = Events(events, "result");
+        ASSERT_EQ(results.size(), 1u) << r.console;
+        EXPECT_EQ(results[0]["result"], "updated");
+        EXPECT_EQ(UpdateTraffic(r, c.camera), Upload(Upper(results[0]["crc32"])));
+        EXPECT_EQ(Writes(r), Upload("").size() - 1) << r.traffic; // no other camera touched
+        EXPECT_EQ(r.Record(c.camera + ".image.bin"), kContent);
+        EXPECT_TRUE(Contains(r.Record(c.camera + ".result.txt"), "result = accepted"));
+        // Phases in order, and the last progress event at 100 %.
+        Lines phases;
+        for (const Json& event : Events(events, "phase"))
+            phases.push_back(event["phase"]);
+        EXPECT_EQ(phases, Lines({"header", "data", "flash", "waiting", "done"}));
+        const std::vector<Json> progress = Events(events, "progress");
+        ASSERT_FALSE(progress.empty());
+        EXPECT_EQ(progress.back()["bytes_sent"], 4);
+        EXPECT_EQ(progress.back()["bytes_total"], 4);
+        EXPECT_EQ(events.back()["event"], "summary");
+        EXPECT_EQ(events.back()["exit_status"], 0);
+    }
+}
+
+TEST(CliE2e, RefusalsWriteNothingAndExitWithTwo) {
+    const std::string both =
+        e2e::SimDirectory() + platform::kPathListSeparator + e2e::LackingSimDirectory();
+    struct Case {
+        std::string test;
+        Cli cli;
+        std::string message;
+        bool noTraffic; // refused before any producer was opened
+    };
+    const Case cases[] = {
+        {"ambiguous", {{"update", kFile, "--camera", "line-2"}}, "names several cameras", false},
+        {"unknown",
+         {{"update", kFile, "--camera", "SN-X"}},
+         "--camera SN-X names no camera",
+         false},
+        {"no-selection", {{"update", kFile}}, "several cameras found", false},
+        {"not-coaxpress",
+         {{"update", kFile, "--camera", "SN-A", "--camera", "SN-D"}},
+         "camera SN-D: not a CoaXPress device",
+         false},
+        {"other-model", {{"update", kFile, "--camera", "SN-C"}}, "does not hold the model", false},
+        {"missing", {{"update", "TQ-12M-CXP_none.bin", "--camera", "SN-A"}}, "not found", true},
+        {"empty", {{"update", kFile, "--camera", "SN-A"}, kCameras, ""}, "is empty", true},
+        {"producers", {{"update", kFile}, kCameras, kContent, both}, "several producers", true},
+        {"usage", {{"update", kFile, "--camera", "SN-A", "--all"}}, "excludes", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.test);
+        e2e::ToolResult r = RunCli("refused-" + c.test, c.cli);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(Contains(r.errors, c.message)) << r.errors;
+        EXPECT_EQ(Writes(r), 0u) << r.traffic;
+        if (c.noTraffic) {
+            EXPECT_EQ(r.traffic, "");
+        }
+    }
+
+    // Refused by its size alone: a sparse file of 2 GiB is never read.
+    e2e::ScratchDir dir("cli-refused-large");
+    dir.Write(kFile, "");
+    std::filesystem::resize_file(dir.File(kFile), 0x80000000ull);
+    e2e::ToolRun run;
+    run.arguments = {"update", kFile, "--camera", "SN-A", "--json"};
+    run.workingDirectory = dir.Path();
+    run.simConfig = kCameras;
+    e2e::ToolResult r = e2e::RunTool(run);
+    std::filesystem::remove(dir.File(kFile));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Contains(r.errors, "too large")) << r.errors;
+    EXPECT_EQ(r.traffic, "");
+    const std::vector<Json> events = JsonLines(r.console);
+    ASSERT_EQ(events.size(), 1u) << r.console;
+    EXPECT_EQ(events[0]["exit_status"], 2);
+}
+
+TEST(CliE2e, DryRunChecksEverythingAndWritesNothing) {
+    e2e::ToolResult r = RunCli("dry-run", {{"update", kFile, "--camera", "line-1", "--dry-run",
+                                            "--json", "--report", "report.jsonl"}});
+    EXPECT_EQ(r.status, 0) << r.errors;
+    EXPECT_EQ(Writes(r), 0u) << r.traffic;
+    EXPECT_TRUE(Contains(r.errors, "SN-A  TQ-12M-CXP")) << r.errors; // the plan
+    const std::vector<Json> results = Events(JsonLines(r.console), "result");
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0]["result"], "dry-run");
+    EXPECT_EQ(results[0]["sha256"], kSha256);
+}
+
+// --all: cam0 and cam1 updated side by side, cam2 (another model) skipped, cam3 refused; the
+// report holds one record per attempt, each line whole.
+TEST(CliE2e, AllUpdatesMatchingCamerasAndKeepsAReport) {
+    e2e::ScratchDir dir("cli-all");
+    dir.Write(kFile, kContent);
+    dir.Write("report.jsonl", "{\"earlier\": true}\n"); // appended to, never rewritten
+    e2e::ToolRun run;
+    run.arguments = {"update", kFile, "--all", "--json", "--report", "report.jsonl"};
+    run.workingDirectory = dir.Path();
+    run.simConfig = kCameras;
+    e2e::ToolResult r = e2e::RunTool(run);
+    EXPECT_EQ(r.status, 1) << r.errors; // the refused camera
+    const std::vector<Json> events = JsonLines(r.console);
+    const std::vector<Json> cameras = Events(events, "camera");
+    ASSERT_EQ(cameras.size(), 4u) << r.console;
+    EXPECT_EQ(cameras[2]["serial_number"], "SN-C");
+    EXPECT_EQ(cameras[2]["selected"], false);
+    EXPECT_TRUE(Contains(cameras[2].value("reason", ""), "TQ-5M-CXP"));
+    EXPECT_EQ(cameras[3]["selected"], true);
+    EXPECT_EQ(events.back(), Json::parse(R"({"event": "summary", "updated": 2, "failed": 0,
+        "refused": 1, "timeout": 0, "interrupted": 0, "skipped": 1, "dry_run": 0,
+        "exit_status": 1})"));
+    for (const std::string camera : {"cam0", "cam1"})
+        EXPECT_EQ(r.Record(camera + ".image.bin"), kContent) << camera;
+    EXPECT_EQ(UpdateTraffic(r, "cam2"), Lines());
+    EXPECT_EQ(UpdateTraffic(r, "cam3"), Lines());
+
+    std::vector<Json> records = JsonLines(e2e::ReadFile(dir.File("report.jsonl")));
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[0], Json::parse("{\"earlier\": true}"));
+    EXPECT_EQ(records[1]["serial_number"], "SN-D"); // refused before any upload began
+    EXPECT_EQ(records[1]["result"], "refused");
+    EXPECT_TRUE(Contains(records[1]["reason"], "not a CoaXPress device")) << records[1];
+    Json updated = records[2]["serial_number"] == "SN-A" ? records[2] : records[3];
+    const std::regex utc(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d+)?Z)");
+    for (const char* key : {"time_start", "time_end"})
+        EXPECT_TRUE(std::regex_match(updated[key].get<std::string>(), utc)) << updated[key];
+    EXPECT_LE(updated["time_start"], updated["time_end"]);
+    EXPECT_FALSE(updated["host"].get<std::string>().empty());
+    EXPECT_GE(updated["wait_seconds"], 2.0); // the fixed wait after the flash command
+    EXPECT_GE(updated["upload_seconds"], 0.0);
+    const Json measured = {updated["time_start"], updated["time_end"], updated["host"],
+                           updated["upload_seconds"], updated["wait_seconds"]};
+    for (const char* key : {"time_start", "time_end", "host", "upload_seconds", "wait_seconds"})
+        updated.erase(key);
+    EXPECT_EQ(updated, Json({{"tool_version", "1.0.0.546"},
+                             {"producer", e2e::SimPath()},
+                             {"interface_id", "CXP-IF0"},
+                             {"device_id", "CXP-DEV0"},
+                             {"vendor", "Tevrak Imaging"},
+                             {"model", "TQ-12M-CXP"},
+                             {"manufacturer_info", "TQ-12M-CXP rev.B 12MP CoaXPress"},
+                             {"serial_number", "SN-A"},
+                             {"user_id", "line-1"},
+                             {"device_version_before", "1.0.0"},
+                             {"device_version_after", "2.0.0"},
+                             {"file", kFile},
+                             {"file_size", 4},
+                             {"upload_size", 4},
+                             {"sha256", kSha256},
+                             {"crc32", "ed82cd11"},
+                             {"result", "updated"},
+                             {"reason", ""},
+                             {"failed_address", nullptr}}))
+        << measured;
+    // The result event is the record, flat.
+    for (const Json& result : Events(events, "result"))
+        if (result["serial_number"] == "SN-A") {
+            EXPECT_EQ(result["crc32"], "ed82cd11");
+        }
+}
+
+TEST(CliE2e, FailedChunkAndSilentCameraHaveTheirOwnStatus) {
+    std::string pattern(1025, '\0');
+    for (size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = static_cast<char>(i % 251 + 1);
+    struct Case {
+        std::string test;
+        std::string camera; // settings of the only camera, cam0
+        std::string content;
+        int status;
+        Json expected; // fields of the record
+    };
+    const Case cases[] = {
+        // Writes 1 to 3 are the header; the 5th write is the second data chunk.
+        {"failed-chunk",
+         "fail_write = 5\n",
+         pattern,
+         1,
+         {{"result", "failed"},
+          {"failed_address", "0x70000400"},
+          {"device_version_after", nullptr}}},
+        {"timeout",
+         "busy_ms = 6000\n",
+         kContent,
+         3,
+         {{"result", "timeout"}, {"failed_address", nullptr}, {"device_version_after", nullptr}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.test);
+        e2e::ToolResult r = RunCli(c.test, {{"update", kFile, "--json", "--wait-timeout", "1"},
+                                            "[camera cam0]\n" + c.camera,
+                                            c.content});
+        EXPECT_EQ(r.status, c.status) << r.errors;
+        const std::vector<Json> results = Events(JsonLines(r.console), "result");
+        ASSERT_EQ(results.size(), 1u) << r.console;
+        for (const auto& [key, value] : c.expected.items())
+            EXPECT_EQ(results[0][key], value) << key;
+        EXPECT_NE(results[0]["reason"], "");
+        const Lines traffic = UpdateTraffic(r, "cam0");
+        ASSERT_FALSE(traffic.empty());
+        EXPECT_EQ(traffic.back(), "W 0x0000B0E8 4 0 0000D2C4");
+        const bool flashed =
+            std::count(traffic.begin(), traffic.end(), "W 0x0000AB10 4 0 00000001");
+        EXPECT_EQ(flashed, c.test == "timeout");
+    }
+}
