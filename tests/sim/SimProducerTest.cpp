@@ -199,7 +199,7 @@ TEST_F(SimSession, AnswersEachRegisterAsConfigured) {
         {"odd", 'R', 0x20B0, 16, GC_ERR_SUCCESS, "0123456789ABCDEF"}, // full: no zero byte
         {"odd", 'R', 0x20C4, 4, GC_ERR_SUCCESS, "-3\0\0"s},
         {"mute", 'R', 0x20C0, 16, GC_ERR_IO, ""},
-        {"cam0", 'R', 0x20C0, 17, GC_ERR_INVALID_ADDRESS, ""},
+        {"cam0", 'R', 0x20C4, 16, GC_ERR_INVALID_ADDRESS, ""}, // past the register's end
         {"cam0", 'R', 0x4000, 4, GC_ERR_INVALID_ADDRESS, ""},
         {"cam0", 'W', 0x0000, 4, GC_ERR_ACCESS_DENIED, ""},
         {"cam0", 'W', 0x2000, 4, GC_ERR_ACCESS_DENIED, ""},
