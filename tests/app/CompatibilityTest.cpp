@@ -1,38 +1,36 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <vector>
+
 #include "app/Compatibility.h"
 
-TEST(Compatibility, ModelMustOccurCaseSensitively) {
-    EXPECT_EQ(CheckCompatibility("fw_TQ-12M-CXP_v2.bin", "TQ-12M-CXP"), Compatibility::Matches);
-    EXPECT_EQ(CheckCompatibility("TQ-12M-CXP.bin", "TQ-12M-CXP"), Compatibility::Matches);
-    EXPECT_EQ(CheckCompatibility("abc.bin", "ABC"), Compatibility::ModelMismatch);
-    EXPECT_EQ(CheckCompatibility("tq-12m-cxp.bin", "TQ-12M-CXP"), Compatibility::ModelMismatch);
-    EXPECT_EQ(CheckCompatibility("TQ-12M.bin", "TQ-12M-CXP"), Compatibility::ModelMismatch);
-    // A model longer than the name is never found.
-    EXPECT_EQ(CheckCompatibility("TQ.bin", "TQ.bin.longer"), Compatibility::ModelMismatch);
-    // An unreadable model register leaves the model empty, which every name holds.
-    EXPECT_EQ(CheckCompatibility("anything.bin", ""), Compatibility::Matches);
-    EXPECT_EQ(CheckCompatibility("", ""), Compatibility::Matches);
-}
-
-TEST(Compatibility, BlockedImagesOfTheKmt26Family) {
-    const std::string model = "TQ-12M-CXP";
-    for (const char* blocked : {"RT40-4D_v1.7.2_b3007.bin", "RT40-4D_v1.7.2_b3009.bin"}) {
-        SCOPED_TRACE(blocked);
-        EXPECT_EQ(CheckCompatibility(model + "_kmt26_" + blocked, model), Compatibility::Blocked);
-        EXPECT_EQ(CheckCompatibility(std::string(blocked) + "kmt26" + model, model),
-                  Compatibility::Blocked);
-        // The model test comes first.
-        EXPECT_EQ(CheckCompatibility(std::string("kmt26_") + blocked, model),
-                  Compatibility::ModelMismatch);
-        // Without "kmt26" (exactly, lower case) the file is uploaded.
-        EXPECT_EQ(CheckCompatibility(model + "_" + blocked, model), Compatibility::Matches);
-        EXPECT_EQ(CheckCompatibility(model + "_KMT26_" + blocked, model), Compatibility::Matches);
-        EXPECT_EQ(CheckCompatibility(model + "_kmt2_" + blocked, model), Compatibility::Matches);
-        // The blocked names must occur whole.
-        const std::string cut(blocked, std::string(blocked).size() - 1);
-        EXPECT_EQ(CheckCompatibility(model + "_kmt26_" + cut, model), Compatibility::Matches);
+TEST(Compatibility, TheModelMustOccurThenTwoKmt26ImagesAreBlocked) {
+    const Compatibility match = Compatibility::Matches, mismatch = Compatibility::ModelMismatch;
+    const std::string m = "TQ-12M-CXP";
+    // Case-sensitive and whole; an unreadable model register leaves the model empty, which
+    // every name holds.
+    std::vector<std::tuple<std::string, std::string, Compatibility>> cases = {
+        {"fw_TQ-12M-CXP_v2.bin", m, match},
+        {"TQ-12M-CXP.bin", m, match},
+        {"abc.bin", "ABC", mismatch},
+        {"tq-12m-cxp.bin", m, mismatch},
+        {"TQ-12M.bin", m, mismatch},
+        {"TQ.bin", "TQ.bin.longer", mismatch},
+        {"anything.bin", "", match},
+        {"", "", match},
+        {m + "_kmt26_RT40-4D_v1.7.2_b3008.bin", m, match}};
+    for (const std::string b : {"RT40-4D_v1.7.2_b3007.bin", "RT40-4D_v1.7.2_b3009.bin"}) {
+        // The model test comes first; only "kmt26" exactly, and the blocked name whole.
+        cases.insert(cases.end(), {{m + "_kmt26_" + b, m, Compatibility::Blocked},
+                                   {b + "kmt26" + m, m, Compatibility::Blocked},
+                                   {"kmt26_" + b, m, mismatch},
+                                   {m + "_" + b, m, match},
+                                   {m + "_KMT26_" + b, m, match},
+                                   {m + "_kmt2_" + b, m, match},
+                                   {m + "_kmt26_" + b.substr(0, b.size() - 1), m, match}});
     }
-    EXPECT_EQ(CheckCompatibility(model + "_kmt26_RT40-4D_v1.7.2_b3008.bin", model),
-              Compatibility::Matches);
+    for (const auto& [name, model, expected] : cases)
+        EXPECT_EQ(CheckCompatibility(name, model), expected) << name << " / " << model;
 }

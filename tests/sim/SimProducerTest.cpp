@@ -7,14 +7,16 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <thread>
 #include <tuple>
 
 #include "firmware/ImageCrc32.h"
-#include "gentl/GenTL.h"
-#include "platform/DynamicLibrary.h"
+#include "gentl/DebugTrace.h"
+#include "gentl/TQGenTLWrapper.h"
 #include "platform/Environment.h"
+#include "sim/SimConfig.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -23,36 +25,11 @@ using Writes = std::vector<std::pair<uint64_t, std::string>>;
 
 namespace {
 
-// The functions these tests call, bound by name as the tool binds a producer's.
-// clang-format off
-#define SIM_FUNCTIONS(X) X(GCInitLib) X(GCCloseLib) X(GCReadPort) X(GCWritePort) X(TLOpen)       \
-    X(TLClose) X(TLGetInfo) X(TLGetNumInterfaces) X(TLGetInterfaceID) X(TLOpenInterface)         \
-    X(IFClose) X(IFGetDeviceInfo) X(IFOpenDevice) X(DevGetPort) X(DevGetInfo) X(DevClose)
-#define SIM_SLOT(name) P##name name = nullptr;
-#define SIM_BIND(name) name = reinterpret_cast<P##name>(platform::ResolveSymbol(library, #name)); \
-    ASSERT_NE(name, nullptr) << #name;
-// clang-format on
-
-struct Producer {
-    void* library = nullptr;
-    SIM_FUNCTIONS(SIM_SLOT)
-    void Load() {
-        platform::LibraryLoadFailure failure;
-        library = platform::LoadDynamicLibrary(CXP_SIM_PATH, failure);
-        ASSERT_NE(library, nullptr) << failure.reason;
-        SIM_FUNCTIONS(SIM_BIND)
-    }
-};
-
-// One simulator session. Each loads the library afresh, after its environment is set: a
-// library with its own C runtime copies the environment when loaded.
+// One simulator session a test: the library loaded afresh after its environment is set, and
+// driven through the tool's own binding, its trace dropped.
 class SimSession : public ::testing::Test {
 protected:
-    void Start(const std::string& config, GC_ERROR expected = GC_ERR_SUCCESS) {
-        // First let go of the last session's files (a library not initialised says so).
-        if (sim.GCCloseLib != nullptr)
-            sim.GCCloseLib();
-        platform::FreeDynamicLibrary(sim.library);
+    void Start(const std::string& config) {
         dir = fs::current_path() / "sim-scratch" /
               ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(dir);
@@ -60,51 +37,48 @@ protected:
         std::ofstream(dir / "sim.ini") << config;
         platform::SetEnvironment("CXP_SIM_CONFIG", (dir / "sim.ini").string());
         platform::SetEnvironment("CXP_SIM_RECORD_DIR", (dir / "record").string());
-        sim = Producer{};
-        tl = iface = nullptr;
-        sim.Load();
-        ASSERT_EQ(sim.GCInitLib(), expected);
+        SetTraceObserver([](const std::string&) {});
+        sim = std::make_unique<TQGenTLWrapper>(CXP_SIM_PATH);
+        ASSERT_EQ(sim->GCInitLib(), GC_ERR_SUCCESS);
     }
     void TearDown() override {
-        if (sim.GCCloseLib != nullptr)
-            sim.GCCloseLib();
-        platform::FreeDynamicLibrary(sim.library);
+        if (sim)
+            sim->GCCloseLib();
+        sim.reset();
+        SetTraceObserver(nullptr);
         platform::UnsetEnvironment("CXP_SIM_CONFIG");
         platform::UnsetEnvironment("CXP_SIM_RECORD_DIR");
     }
     // The system and one interface, opened once.
     void OpenInterface(const std::string& id = "CXP-IF0") {
-        ASSERT_TRUE(tl != nullptr || sim.TLOpen(&tl) == GC_ERR_SUCCESS);
-        ASSERT_TRUE(iface != nullptr || sim.TLOpenInterface(tl, id.c_str(), &iface) == 0);
+        ASSERT_TRUE(tl != nullptr || sim->TLOpen(&tl) == GC_ERR_SUCCESS);
+        ASSERT_TRUE(iface != nullptr || sim->TLOpenInterface(tl, id.c_str(), &iface) == 0);
     }
     // A device of that interface, and its port.
     PORT_HANDLE Open(const std::string& device, const std::string& interfaceId = "CXP-IF0",
                      DEV_HANDLE* opened = nullptr) {
         OpenInterface(interfaceId);
-        DEV_HANDLE handle = nullptr;
+        DEV_HANDLE handle = nullptr, &kept = opened ? *opened : handle;
         PORT_HANDLE port = nullptr;
-        EXPECT_EQ(sim.IFOpenDevice(iface, device.c_str(), DEVICE_ACCESS_CONTROL, &handle), 0);
-        EXPECT_EQ(sim.DevGetPort(handle, &port), GC_ERR_SUCCESS);
-        if (opened != nullptr)
-            *opened = handle;
+        EXPECT_EQ(sim->IFOpenDevice(iface, device.c_str(), DEVICE_ACCESS_CONTROL, &kept), 0);
+        EXPECT_EQ(sim->DevGetPort(kept, &port), GC_ERR_SUCCESS);
         return port;
     }
     // A register value as it travels: most significant byte first.
     std::string Be(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
-    std::string Pad(std::string text, size_t width) { return text.append(width - text.size(), 0); }
     GC_ERROR Write(PORT_HANDLE port, uint64_t address, const std::string& bytes) {
         size_t size = bytes.size();
-        return sim.GCWritePort(port, address, bytes.data(), &size);
+        return sim->GCWritePort(port, address, bytes.data(), &size);
     }
     GC_ERROR Read32(PORT_HANDLE port, uint64_t address) {
         uint8_t bytes[4];
         size_t size = 4;
-        return sim.GCReadPort(port, address, bytes, &size);
+        return sim->GCReadPort(port, address, bytes, &size);
     }
     // A text register up to its first zero byte.
     std::string ReadText(PORT_HANDLE port, uint64_t address, size_t width) {
         char text[64] = {};
-        EXPECT_EQ(sim.GCReadPort(port, address, text, &width), GC_ERR_SUCCESS);
+        EXPECT_EQ(sim->GCReadPort(port, address, text, &width), GC_ERR_SUCCESS);
         return text;
     }
     // The tool's sequence up to the flash command, for an already padded image.
@@ -131,20 +105,22 @@ protected:
         return "?";
     }
 
-    Producer sim;
+    std::unique_ptr<TQGenTLWrapper> sim;
     fs::path dir;
     TL_HANDLE tl = nullptr;
     IF_HANDLE iface = nullptr;
 };
 
 // The tool's calls from start to shut-down, and the rules of a careful producer on the way.
+// (What the tool's own enumeration relies on, such as one port per device, is proven by its
+// end-to-end trace.)
 TEST_F(SimSession, WalksThroughTheCallsByTheHandleAndSizeRules) {
     // Two devices in front of one camera, whose name is as long as names may be.
     const std::string cam(64, 'c');
     Start("[interface IF]\ndevices = D1, D2\n[device D1]\ncamera = " + cam +
           "\nuser_defined_name = bench\n[device D2]\ncamera = " + cam + "\n");
-    EXPECT_EQ(sim.GCInitLib(), GC_ERR_RESOURCE_IN_USE);
-    ASSERT_EQ(sim.TLOpen(&tl), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim->GCInitLib(), GC_ERR_RESOURCE_IN_USE);
+    ASSERT_EQ(sim->TLOpen(&tl), GC_ERR_SUCCESS);
     char text[80];
     size_t size = 0;
     INFO_DATATYPE type = 0;
@@ -155,86 +131,76 @@ TEST_F(SimSession, WalksThroughTheCallsByTheHandleAndSizeRules) {
         return std::string(text);
     };
 #define ASK(call) (std::memset(text, 0, sizeof text), size = sizeof text, type = 0, asked(call))
-    EXPECT_EQ(ASK(sim.TLGetInfo(tl, TL_INFO_TLTYPE, &type, text, &size)), "CXP");
+    EXPECT_EQ(ASK(sim->TLGetInfo(tl, TL_INFO_TLTYPE, &type, text, &size)), "CXP");
     uint32_t count = 0;
-    EXPECT_EQ(sim.TLGetNumInterfaces(&type, &count), GC_ERR_INVALID_HANDLE);
+    EXPECT_EQ(sim->TLGetNumInterfaces(&type, &count), GC_ERR_INVALID_HANDLE);
     // Sizes: asked for, too small, enough.
-    EXPECT_EQ(sim.TLGetInterfaceID(tl, 0, nullptr, &size), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim->TLGetInterfaceID(tl, 0, nullptr, &size), GC_ERR_SUCCESS);
     EXPECT_EQ(size, sizeof "IF");
     size = 2;
-    EXPECT_EQ(sim.TLGetInterfaceID(tl, 0, text, &size), GC_ERR_BUFFER_TOO_SMALL);
-    EXPECT_EQ(sim.TLGetInterfaceID(tl, 0, text, &size), GC_ERR_SUCCESS) << "the size needed";
+    EXPECT_EQ(sim->TLGetInterfaceID(tl, 0, text, &size), GC_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(sim->TLGetInterfaceID(tl, 0, text, &size), GC_ERR_SUCCESS) << "the size needed";
     EXPECT_STREQ(text, "IF");
-    EXPECT_EQ(sim.TLGetInterfaceID(tl, 1, text, &size), GC_ERR_INVALID_INDEX);
-    EXPECT_EQ(sim.TLGetInterfaceID(tl, 0, text, nullptr), GC_ERR_INVALID_PARAMETER);
+    EXPECT_EQ(sim->TLGetInterfaceID(tl, 1, text, &size), GC_ERR_INVALID_INDEX);
+    EXPECT_EQ(sim->TLGetInterfaceID(tl, 0, text, nullptr), GC_ERR_INVALID_PARAMETER);
     DEV_HANDLE a = nullptr, b = nullptr;
     const PORT_HANDLE pa = Open("D1", "IF", &a), pb = Open("D2", "IF", &b);
-    EXPECT_EQ(sim.TLOpenInterface(tl, "IF", &b), GC_ERR_RESOURCE_IN_USE);
-    EXPECT_EQ(ASK(sim.IFGetDeviceInfo(iface, "D2", DEVICE_INFO_SERIAL_NUMBER, &type, text, &size)),
+    EXPECT_EQ(sim->TLOpenInterface(tl, "IF", &b), GC_ERR_RESOURCE_IN_USE);
+    EXPECT_EQ(ASK(sim->IFGetDeviceInfo(iface, "D2", DEVICE_INFO_SERIAL_NUMBER, &type, text, &size)),
               "D1")
         << "the camera's serial, made from the first device that named it";
-    EXPECT_EQ(ASK(sim.DevGetInfo(a, DEVICE_INFO_USER_DEFINED_NAME, &type, text, &size)), "bench");
+    EXPECT_EQ(ASK(sim->DevGetInfo(a, DEVICE_INFO_USER_DEFINED_NAME, &type, text, &size)), "bench");
 #undef ASK
-    EXPECT_EQ(sim.IFOpenDevice(iface, "D1", DEVICE_ACCESS_CONTROL, &b), GC_ERR_RESOURCE_IN_USE);
-    EXPECT_EQ(sim.IFOpenDevice(iface, "D9", DEVICE_ACCESS_CONTROL, &b), GC_ERR_INVALID_ID);
-    PORT_HANDLE same = nullptr;
-    EXPECT_EQ(sim.DevGetPort(a, &same), GC_ERR_SUCCESS);
-    EXPECT_TRUE(same == pa && pa != pb) << "one port per device";
-    EXPECT_EQ(sim.GCReadPort(pa, 0x2020, nullptr, &size), GC_ERR_INVALID_PARAMETER);
+    EXPECT_EQ(sim->IFOpenDevice(iface, "D9", DEVICE_ACCESS_CONTROL, &b), GC_ERR_INVALID_ID);
+    EXPECT_EQ(sim->GCReadPort(pa, 0x2020, nullptr, &size), GC_ERR_INVALID_PARAMETER);
     // A closed device takes its port along; the camera's other device keeps its own.
-    EXPECT_EQ(sim.DevClose(a), GC_ERR_SUCCESS);
-    EXPECT_EQ(sim.DevClose(a), GC_ERR_INVALID_HANDLE);
+    EXPECT_EQ(sim->DevClose(a), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim->DevClose(a), GC_ERR_INVALID_HANDLE);
     EXPECT_EQ(Read32(pa, 0x20B0), GC_ERR_INVALID_HANDLE);
     EXPECT_EQ(Read32(pb, 0x20B0), GC_ERR_SUCCESS);
     EXPECT_NE(Record("traffic.log").find(cam + " R 0x000020B0 4 0 44310000\n"), std::string::npos);
     const DEV_HANDLE closed = a;
     Open("D1", "IF", &a);
     EXPECT_NE(a, closed) << "a handle is never handed out twice";
-    EXPECT_EQ(sim.IFClose(iface), GC_ERR_SUCCESS);
-    EXPECT_EQ(sim.IFClose(iface), GC_ERR_INVALID_HANDLE);
-    EXPECT_EQ(sim.TLClose(tl), GC_ERR_SUCCESS);
-    EXPECT_EQ(sim.TLClose(tl), GC_ERR_INVALID_HANDLE);
+    EXPECT_EQ(sim->IFClose(iface), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim->IFClose(iface), GC_ERR_INVALID_HANDLE);
+    EXPECT_EQ(sim->TLClose(tl), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim->TLClose(tl), GC_ERR_INVALID_HANDLE);
     EXPECT_EQ(Read32(pb, 0x20B0), GC_ERR_INVALID_HANDLE) << "closed with the system";
-    EXPECT_EQ(sim.GCCloseLib(), GC_ERR_SUCCESS);
-    EXPECT_EQ(sim.TLOpen(&tl), GC_ERR_NOT_INITIALIZED);
-    EXPECT_EQ(sim.GCCloseLib(), GC_ERR_NOT_INITIALIZED);
-    // The same loaded library reads its configuration again at the next GCInitLib.
-    platform::UnsetEnvironment("CXP_SIM_CONFIG");
-    ASSERT_EQ(sim.GCInitLib(), GC_ERR_SUCCESS);
-    ASSERT_EQ(sim.TLOpen(&tl), GC_ERR_SUCCESS);
-    size = sizeof text;
-    EXPECT_EQ(sim.TLGetInterfaceID(tl, 0, text, &size), GC_ERR_SUCCESS);
-    EXPECT_STREQ(text, "CXP-IF0") << "the default topology";
+    EXPECT_EQ(sim->GCCloseLib(), GC_ERR_SUCCESS);
+    EXPECT_EQ(sim->TLOpen(&tl), GC_ERR_NOT_INITIALIZED);
+    EXPECT_EQ(sim->GCCloseLib(), GC_ERR_NOT_INITIALIZED);
+    // The same loaded library reads its configuration again at every GCInitLib: a bad one, a
+    // fault on the call itself or a missing file fails it. (No file at all, the default
+    // topology, is what the end-to-end tests run on.)
+    for (const std::string& config : {"[camera c]\nmodel = " + std::string(33, 'm') + "\n",
+                                      "[fault]\nGCInitLib = always GC_ERR_ERROR\n"s}) {
+        std::ofstream(dir / "sim.ini") << config;
+        EXPECT_EQ(sim->GCInitLib(), GC_ERR_ERROR) << config;
+    }
+    platform::SetEnvironment("CXP_SIM_CONFIG", (dir / "absent.ini").string());
+    EXPECT_EQ(sim->GCInitLib(), GC_ERR_ERROR);
 }
 
+// The registers the tool's listings read and the end-to-end tests do not already prove.
 TEST_F(SimSession, AnswersEachRegisterAsConfigured) {
     Start("[camera cam0]\n"
           "[camera odd]\nstandard = 0x12345678\nserial = 0123456789ABCDEF\n"
-          "device_version = 4.2.0-rc1\nuser_id = line-3\nsecondary_fpga = yes\n"
-          "[camera mute]\nstandard_read_fails = yes\nmodel_read_fails = yes\n"
-          "device_version_read_fails = yes\nuser_id_read_fails = yes\n");
+          "device_version = 4.2.0-rc1\nuser_id = line-3\n"
+          "[camera mute]\nstandard_read_fails = yes\nuser_id_read_fails = yes\n");
     std::map<std::string, PORT_HANDLE> ports = {
         {"cam0", Open("CXP-DEV0")}, {"odd", Open("CXP-DEV-odd")}, {"mute", Open("CXP-DEV-mute")}};
     // camera, read or write, address, size, status, what a read gives
     const std::tuple<const char*, char, uint64_t, size_t, GC_ERROR, std::string> cases[] = {
-        {"cam0", 'R', 0x0000, 4, GC_ERR_SUCCESS, "\xC0\xA7\x9A\xE5"},
         {"odd", 'R', 0x0000, 4, GC_ERR_SUCCESS, "\x12\x34\x56\x78"},
         {"mute", 'R', 0x0000, 4, GC_ERR_IO, ""},
         {"cam0", 'R', 0x0000, 8, GC_ERR_INVALID_ADDRESS, ""},
-        {"mute", 'R', 0x2020, 32, GC_ERR_IO, ""},
-        {"cam0", 'R', 0x2070, 32, GC_ERR_SUCCESS, Pad("1.0.0", 32)},
-        {"odd", 'R', 0x2070, 32, GC_ERR_SUCCESS, Pad("4.2.0-rc1", 32)},
-        {"mute", 'R', 0x2070, 32, GC_ERR_IO, ""},
+        {"odd", 'R', 0x2070, 32, GC_ERR_SUCCESS, "4.2.0-rc1" + std::string(23, '\0')},
         {"odd", 'R', 0x20B0, 16, GC_ERR_SUCCESS, "0123456789ABCDEF"}, // full: no zero byte
-        {"cam0", 'R', 0x20C0, 16, GC_ERR_SUCCESS, Pad("", 16)},
-        {"odd", 'R', 0x20C0, 16, GC_ERR_SUCCESS, Pad("line-3", 16)},
         {"odd", 'R', 0x20C4, 4, GC_ERR_SUCCESS, "-3\0\0"s},
         {"mute", 'R', 0x20C0, 16, GC_ERR_IO, ""},
-        {"cam0", 'R', 0x20C0, 17, GC_ERR_INVALID_ADDRESS, ""},
-        {"cam0", 'R', 0x2000, SIZE_MAX, GC_ERR_INVALID_ADDRESS, ""},
+        {"cam0", 'R', 0x20C4, 16, GC_ERR_INVALID_ADDRESS, ""}, // past the register's end
         {"cam0", 'R', 0x4000, 4, GC_ERR_INVALID_ADDRESS, ""},
-        {"cam0", 'R', 0xAB14, 4, GC_ERR_SUCCESS, Be(1)},
-        {"odd", 'R', 0xAB14, 4, GC_ERR_SUCCESS, Be(2)},
         {"cam0", 'W', 0x0000, 4, GC_ERR_ACCESS_DENIED, ""},
         {"cam0", 'W', 0x2000, 4, GC_ERR_ACCESS_DENIED, ""},
         {"cam0", 'W', 0x20C0, 4, GC_ERR_ACCESS_DENIED, ""},
@@ -246,21 +212,17 @@ TEST_F(SimSession, AnswersEachRegisterAsConfigured) {
         char buffer[64] = {};
         size_t size = width;
         const GC_ERROR status =
-            kind == 'R' ? sim.GCReadPort(ports.at(camera), address, buffer, &size)
-                        : sim.GCWritePort(ports.at(camera), address, source.data(), &size);
+            kind == 'R' ? sim->GCReadPort(ports.at(camera), address, buffer, &size)
+                        : sim->GCWritePort(ports.at(camera), address, source.data(), &size);
         EXPECT_EQ(status, expected) << camera << ' ' << kind << ' ' << std::hex << address;
         EXPECT_EQ(size, status == GC_ERR_SUCCESS ? width : 0) << "bytes transferred";
         EXPECT_EQ(std::string(buffer, kind == 'R' ? size : 0), read) << std::hex << address;
     }
-    EXPECT_NE(Record("traffic.log")
-                  .find("cam0 R 0x00000000 4 0 C0A79AE5\nodd R 0x00000000 4 0 12345678\n"
-                        "mute R 0x00000000 4 -1010\n"),
-              std::string::npos);
 }
 
 TEST_F(SimSession, RecordsTheOutcomeOfEveryKindOfUpdate) {
     Start("[link]\nrecord_image = no\n[camera cam0]\ndevice_version_after_update = 9\n"
-          "[camera two]\nsecondary_fpga = yes\nbusy_reads = 2\nbusy_ms = 50\n"
+          "[camera two]\nsecondary_fpga = yes\nbusy_reads = 2\n"
           "device_version_after_update = 1.1.0\n");
     PORT_HANDLE port = Open("CXP-DEV0");
     const uint64_t data = 0x70000000;
@@ -301,16 +263,11 @@ TEST_F(SimSession, RecordsTheOutcomeOfEveryKindOfUpdate) {
     }
     EXPECT_EQ(ReadText(port, 0x2070, 32), "1.0.0") << "no rejected update changes the version";
     // A camera with a secondary FPGA takes the image (without a copy kept, it checks it as it
-    // comes), is busy for two reads and 50 ms, then reports the new firmware's version.
+    // comes), and reports the new version only once it answers again (the end-to-end tests
+    // wait for that).
     port = Open("CXP-DEV-two");
-    const auto flashed = Clock::now(); // no later than the camera's clock
     Upload(port, "abcd", 0xED82CD11, 2);
-    EXPECT_EQ(Read32(port, 0xAB0C), GC_ERR_TIMEOUT);
     EXPECT_EQ(ReadText(port, 0x2070, 32), "1.0.0") << "not back yet";
-    while (Read32(port, 0xAB0C) != GC_ERR_SUCCESS)
-        ASSERT_LT(Clock::now() - flashed, std::chrono::seconds(5));
-    EXPECT_GE(Clock::now() - flashed, std::chrono::milliseconds(50));
-    EXPECT_EQ(ReadText(port, 0x2070, 32), "1.1.0");
     EXPECT_NE(Record("two.result.txt")
                   .find("target = secondary\nsize = 4\nreceived = 4\ncrc_received = ed82cd11\n"
                         "crc_computed = ed82cd11\nresult = accepted\nreason = ok\n"),
@@ -321,27 +278,21 @@ TEST_F(SimSession, RecordsTheOutcomeOfEveryKindOfUpdate) {
 
 TEST_F(SimSession, InjectsConfiguredFaults) {
     Start("[interface IF-A]\ndevices = D1, D2\nrefuse_open = D2\n[interface IF-B]\ndevices = D3\n"
-          "[device D3]\nnull_port = yes\n[camera D1]\nfail_read = 2, 4\nfail_write = 1\n"
+          "[device D3]\nnull_port = yes\n[camera D1]\nfail_read = 2, 4\n"
           "[fault]\nTLGetInterfaceID = 2 GC_ERR_IO\nTLGetInterfaceID = 3 -1012\n");
     PORT_HANDLE port = Open("D1", "IF-A");
     for (GC_ERROR status : {GC_ERR_SUCCESS, GC_ERR_IO, GC_ERR_SUCCESS, GC_ERR_IO, GC_ERR_SUCCESS})
         EXPECT_EQ(Read32(port, 0x20B0), status) << "reads 2 and 4 fail";
-    EXPECT_EQ(Write(port, 0xB0E8, Be(0xD2C4)), GC_ERR_IO) << "the first write fails";
-    EXPECT_EQ(Write(port, 0xB0E8, Be(0xD2C4)), GC_ERR_SUCCESS);
     DEV_HANDLE refused = nullptr;
-    EXPECT_EQ(sim.IFOpenDevice(iface, "D2", DEVICE_ACCESS_CONTROL, &refused), GC_ERR_ACCESS_DENIED);
+    EXPECT_EQ(sim->IFOpenDevice(iface, "D2", DEVICE_ACCESS_CONTROL, &refused),
+              GC_ERR_ACCESS_DENIED);
     char id[16];
     for (GC_ERROR status : {GC_ERR_SUCCESS, GC_ERR_IO, GC_ERR_ABORT, GC_ERR_SUCCESS}) {
         size_t size = sizeof id;
-        EXPECT_EQ(sim.TLGetInterfaceID(tl, 1, id, &size), status) << "calls 2 and 3 fail";
+        EXPECT_EQ(sim->TLGetInterfaceID(tl, 1, id, &size), status) << "calls 2 and 3 fail";
     }
     iface = nullptr;
     EXPECT_EQ(Open("D3", id), nullptr) << "a null port";
-
-    Start("[camera c]\nmodel = " + std::string(33, 'm') + "\n", GC_ERR_ERROR);
-    platform::SetEnvironment("CXP_SIM_CONFIG", (dir / "absent.ini").string());
-    EXPECT_EQ(sim.GCInitLib(), GC_ERR_ERROR);
-    Start("[fault]\nGCInitLib = always GC_ERR_ERROR\n", GC_ERR_ERROR);
 }
 
 // A parallel update: eight cameras at once, a thread each, from opening the device to closing
@@ -356,13 +307,10 @@ TEST_F(SimSession, RunsTheLinksOfManyCamerasSideBySide) {
     Start(config);
     OpenInterface(); // here; the workers only use the handles
     std::vector<std::string> images(kCameras, std::string(kChunks * 1024, '\0'));
-    std::vector<uint32_t> crcs(kCameras);
     std::vector<int64_t> threadUs(kCameras);
-    for (int k = 0; k < kCameras; ++k) {
+    for (int k = 0; k < kCameras; ++k)
         for (size_t i = 0; i < images[k].size(); ++i)
             images[k][i] = static_cast<char>(i * 7 + i / 1024 + k * 13);
-        crcs[k] = ImageCrc32(reinterpret_cast<const uint8_t*>(images[k].data()), kChunks * 1024);
-    }
     auto since = [](Clock::time_point start) {
         return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
     };
@@ -382,11 +330,12 @@ TEST_F(SimSession, RunsTheLinksOfManyCamerasSideBySide) {
             DEV_HANDLE device = nullptr;
             PORT_HANDLE port = Open("CXP-DEV-c" + std::to_string(k), "CXP-IF0", &device);
             EXPECT_EQ(ReadText(port, 0x2070, 32), "1.0.0");
-            Upload(port, images[k], crcs[k]);
+            Upload(port, images[k],
+                   ImageCrc32(reinterpret_cast<const uint8_t*>(images[k].data()), kChunks * 1024));
             EXPECT_EQ(Read32(port, 0xAB0C), GC_ERR_SUCCESS);
             EXPECT_EQ(ReadText(port, 0x2070, 32), "2." + std::to_string(k));
             threadUs[k] = since(start);
-            EXPECT_EQ(sim.DevClose(device), GC_ERR_SUCCESS);
+            EXPECT_EQ(sim->DevClose(device), GC_ERR_SUCCESS);
         });
     }
     for (std::thread& thread : threads)
@@ -402,15 +351,8 @@ TEST_F(SimSession, RunsTheLinksOfManyCamerasSideBySide) {
     // Charged up to the flash command (the version read, header, data, checksum), and in all.
     const int64_t chargedUs = 80 + 4 * 10 + kChunks * 2560, allUs = chargedUs + 10 + 10 + 80;
     for (int k = 0; k < kCameras; ++k) {
-        char crc[9];
-        std::snprintf(crc, sizeof crc, "%08X", crcs[k]);
         const std::string n = "c" + std::to_string(k);
         EXPECT_EQ(std::count(traffic[n].begin(), traffic[n].end(), '\n'), 8 + kChunks);
-        EXPECT_NE(traffic[n].find(n + " W 0x70007C00 1024 0\n" + n + " W 0x0000AB0C 4 0 " + crc +
-                                  "\n" + n + " W 0x0000AB10 4 0 00000001\n" + n +
-                                  " R 0x0000AB0C 4 0 " + crc + "\n"),
-                  std::string::npos)
-            << traffic[n];
         EXPECT_EQ(Record(n + ".image.bin"), images[k]);
         EXPECT_EQ(Field(n, "result") + ", " + Field(n, "port_time_us") + ", " +
                       Field(n, "data_writes"),
@@ -437,8 +379,67 @@ TEST_F(SimSession, RunsTheLinksOfManyCamerasSideBySide) {
     size_t size = SIZE_MAX;
     char text[4];
     before = Clock::now();
-    EXPECT_EQ(sim.GCReadPort(port, 0x2000, text, &size), GC_ERR_INVALID_ADDRESS);
+    EXPECT_EQ(sim->GCReadPort(port, 0x2000, text, &size), GC_ERR_INVALID_ADDRESS);
     EXPECT_LT(since(before), 100000);
+}
+
+// The configuration file, parsed directly: its errors name file, line and reason, defaults fill
+// what it leaves out, and every shipped example is good.
+TEST(SimConfig, ErrorsNameFileLineAndReasonAndDefaultsFillTheRest) {
+    const std::pair<std::string, const char*> cases[] = {
+        {"[link]\nlatency_us = fast\n", "f.ini:2: bad value 'fast' for 'latency_us'"},
+        {"\n[gadget]\n", "f.ini:2: unknown section [gadget]"},
+        {"[camera c]\nserial = 12345678901234567\n",
+         "f.ini:2: 'serial' is 17 bytes long, its register holds 16"},
+        {"[camera c]\nuser_id = 12345678901234567\n",
+         "f.ini:2: 'user_id' is 17 bytes long, its register holds 16"},
+        {"[camera c]\ndevice_version_after_update = " + std::string(33, 'v') + "\n",
+         "f.ini:2: 'device_version_after_update' is 33 bytes long, its register holds 32"},
+        {"[camera c]\nstandard = 0x1G\n", "f.ini:2: bad value '0x1G' for 'standard'"},
+        {"[camera c]\nfail_read = 2, x\n", "f.ini:2: bad value '2, x' for 'fail_read'"},
+        {"[camera ../up]\n",
+         "f.ini:1: camera name '../up' is not 1 to 64 letters, digits, '-', '_' or '.'"},
+        {"[device d]\ncamera = my cam\n",
+         "f.ini:2: camera name 'my cam' is not 1 to 64 letters, digits, '-', '_' or '.'"},
+        {"[interface i]\nrefuse_open = D2\ndevices = D1\n[camera c]\n",
+         "f.ini:2: refuse_open names D2, which this interface does not list"},
+        {"[interface i]\ndevices = ok, bad/id\n",
+         "f.ini:2: device ID 'bad/id' cannot name its camera; set camera = NAME in a [device "
+         "bad/id] section"},
+        {"[camera c]\ncolour = red\n", "f.ini:2: unknown key 'colour' in [camera]"},
+        {"key = 1\n", "f.ini:1: key 'key' outside a section"},
+        {"[fault]\nTLOpenNow = 1 GC_ERR_IO\n", "f.ini:2: 'TLOpenNow' is no producer function"},
+        {"[fault]\nTLOpen = 1 GC_ERR_NOPE\n", "f.ini:2: unknown error code 'GC_ERR_NOPE'"},
+        {"[fault]\nTLOpen = never GC_ERR_IO\n",
+         "f.ini:2: fault needs 'always' or a call number from 1, then an error code"},
+        {"[interface\n", "f.ini:1: section header without ']'"},
+        {"[device d]\n[device d]\n", "f.ini:2: device d defined twice"},
+        {"[camera]\n", "f.ini:1: section [camera] needs a name"},
+        {"[link]\njust text\n", "f.ini:2: expected 'key = value'"},
+    };
+    sim::SimConfig config;
+    std::string error;
+    for (const auto& [text, expected] : cases) {
+        EXPECT_FALSE(sim::ParseConfig(text, "f.ini", config, error)) << text;
+        EXPECT_EQ(error, expected) << text;
+    }
+    ASSERT_TRUE(sim::ParseConfig("# a device without a section\n[interface A]\ndevices = D1, D2\n"
+                                 "[device D2]\ncamera = cam\n[camera cam]\nstandard = c0a79ae6\n"
+                                 "device_version_after_update =\n",
+                                 "f.ini", config, error))
+        << error;
+    EXPECT_EQ(config.cameras.at("D1").serial, "D1");
+    EXPECT_EQ(config.cameras.at("cam").standard, 0xC0A79AE6u);
+    EXPECT_EQ(config.cameras.at("cam").versionAfterUpdate, std::string()) << "set, and empty";
+    EXPECT_FALSE(config.cameras.at("D1").versionAfterUpdate) << "unchanged by an update";
+    size_t examples = 0;
+    for (const auto& entry : fs::directory_iterator(CXP_SIM_EXAMPLES)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string text(std::istreambuf_iterator<char>(in), {});
+        EXPECT_TRUE(sim::ParseConfig(text, entry.path().string(), config, error)) << error;
+        ++examples;
+    }
+    EXPECT_GE(examples, 5u);
 }
 
 } // namespace
