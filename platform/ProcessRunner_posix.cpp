@@ -1,5 +1,6 @@
 #include "platform/ProcessRunner.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -9,6 +10,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/ProcessRunnerSchedule.h"
 
 extern char** environ;
 
@@ -69,7 +72,7 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
     ProcessResult result;
     Pipe in, out, err;
     if (!in.Open() || !out.Open() || !err.Open()) {
-        result.standardError = "pipe failed";
+        result.startError = std::string("pipe: ") + std::strerror(errno);
         return result;
     }
 
@@ -87,6 +90,10 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
     std::vector<char*> argv = PointerList(argTexts);
     std::vector<char*> envp = PointerList(envTexts);
 
+    const auto start = std::chrono::steady_clock::now();
+    auto since = [&start] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
     pid_t child = -1;
     int spawned =
         posix_spawn(&child, spec.program.c_str(), &actions, nullptr, argv.data(), envp.data());
@@ -95,17 +102,30 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
     Pipe::Close(out.writeEnd);
     Pipe::Close(err.writeEnd);
     if (spawned != 0) {
-        result.standardError = std::string("spawn failed: ") + std::strerror(spawned);
+        // glibc reports a failed exec or change of directory in the child here as well.
+        result.startError = "posix_spawn " + spec.program +
+                            (spec.workingDirectory.empty() ? "" : " in " + spec.workingDirectory) +
+                            ": " + std::strerror(spawned);
         return result;
     }
+    result.started = true;
 
     fcntl(in.writeEnd, F_SETFL, O_NONBLOCK);
     size_t written = 0;
     if (spec.standardInput.empty())
         Pipe::Close(in.writeEnd);
 
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::seconds(spec.timeoutSeconds);
+    InterruptSchedule interrupts(spec);
+    auto interruptIfDue = [&] {
+        if (!interrupts.Due(result.standardOutput, since()))
+            return;
+        interrupts.Sent(since());
+        if (kill(child, SIGINT) == 0)
+            ++result.interruptsSent;
+        else
+            result.interruptError = std::string("kill: ") + std::strerror(errno);
+    };
+    const auto deadline = start + std::chrono::seconds(spec.timeoutSeconds);
     char buffer[65536];
     while (out.readEnd >= 0 || err.readEnd >= 0) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -125,7 +145,9 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
         watch(out.readEnd, POLLIN);
         watch(err.readEnd, POLLIN);
         watch(in.writeEnd, POLLOUT);
-        if (poll(fds, count, static_cast<int>(left)) < 0 && errno != EINTR)
+        int wait =
+            static_cast<int>(interrupts.WaitsOnTime() ? std::min<long long>(left, 10) : left);
+        if (poll(fds, count, wait) < 0 && errno != EINTR)
             break;
         for (int i = 0; i < count; ++i) {
             if (fds[i].revents == 0)
@@ -141,19 +163,25 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
                     Pipe::Close(in.writeEnd);
                 continue;
             }
-            int& fd = fds[i].fd == out.readEnd ? out.readEnd : err.readEnd;
-            std::string& sink = &fd == &out.readEnd ? result.standardOutput : result.standardError;
+            bool isOut = fds[i].fd == out.readEnd;
+            int& fd = isOut ? out.readEnd : err.readEnd;
             ssize_t n = read(fd, buffer, sizeof buffer);
-            if (n > 0)
-                sink.append(buffer, static_cast<size_t>(n));
-            else if (n == 0 || errno != EINTR)
+            if (n > 0) {
+                const std::string bytes(buffer, static_cast<size_t>(n));
+                (isOut ? result.standardOutput : result.standardError) += bytes;
+                if (isOut)
+                    result.outputChunks.push_back(OutputChunk{since(), bytes});
+            } else if (n == 0 || errno != EINTR) {
                 Pipe::Close(fd);
+            }
         }
+        interruptIfDue();
     }
 
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+    result.endSeconds = since();
     if (WIFEXITED(status))
         result.exitStatus = WEXITSTATUS(status);
     else if (WIFSIGNALED(status))

@@ -2,9 +2,15 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <thread>
+
+#include "platform/ProcessRunnerSchedule.h"
 
 namespace platform {
 namespace {
@@ -63,29 +69,118 @@ void AppendQuoted(std::string& line, const std::string& argument) {
     line.push_back('"');
 }
 
-void Drain(HANDLE pipe, std::string& sink) {
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        sink.append(buffer, got);
+std::string SystemMessage(DWORD code) {
+    char* text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = text != nullptr ? std::string(text, length) : "";
+    LocalFree(text);
+    while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back())))
+        message.pop_back();
+    return "error " + std::to_string(code) + (message.empty() ? "" : ": " + message);
+}
+
+// The Ctrl-C events this process sent that have still to come back to it.
+volatile LONG ownInterrupts = 0;
+
+BOOL WINAPI SwallowOwnInterrupt(DWORD type) {
+    if (type != CTRL_C_EVENT)
+        return FALSE;
+    if (InterlockedDecrement(&ownInterrupts) >= 0)
+        return TRUE;
+    InterlockedIncrement(&ownInterrupts);
+    return FALSE;
+}
+
+// A console control event reaches every process attached to the sender's console. Wine
+// delivers only Ctrl-C (no Ctrl-Break), a new process group starts with Ctrl-C disabled, and
+// a program started by wine without a terminal has a placeholder console that refuses events.
+// So this process takes a console of its own, shared with nobody but its children, and
+// swallows the Ctrl-C that comes back to it. Children started later share it too.
+std::string OwnConsole() {
+    static const std::string failure = [] {
+        HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+        HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+        HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+        FreeConsole();
+        if (!AllocConsole())
+            return "AllocConsole: " + SystemMessage(GetLastError());
+        // The tests' own output keeps going where it went.
+        SetStdHandle(STD_INPUT_HANDLE, in);
+        SetStdHandle(STD_OUTPUT_HANDLE, out);
+        SetStdHandle(STD_ERROR_HANDLE, err);
+        // Hidden where it has a window; looked up so that nothing else pays for user32.
+        HWND window = GetConsoleWindow();
+        auto show = reinterpret_cast<BOOL(WINAPI*)(HWND, int)>(reinterpret_cast<void*>(
+            window != nullptr ? GetProcAddress(LoadLibraryA("user32.dll"), "ShowWindow")
+                              : nullptr));
+        if (show != nullptr)
+            show(window, SW_HIDE);
+        SetConsoleCtrlHandler(SwallowOwnInterrupt, TRUE);
+        return std::string();
+    }();
+    return failure;
+}
+
+struct Child {
+    PROCESS_INFORMATION process{};
+    HANDLE inWrite = nullptr, outRead = nullptr, errRead = nullptr;
+};
+
+// One attempt; on failure nothing stays open, `error` names the step and the system's error
+// code is returned.
+DWORD Start(const ProcessSpec& spec, std::string commandLine, std::string environment, Child& child,
+            std::string& error) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE inRead = nullptr, outWrite = nullptr, errWrite = nullptr;
+    DWORD code = 0;
+    if (!CreatePipe(&inRead, &child.inWrite, &inherit, 0) ||
+        !CreatePipe(&child.outRead, &outWrite, &inherit, 0) ||
+        !CreatePipe(&child.errRead, &errWrite, &inherit, 0)) {
+        code = GetLastError();
+        error = "CreatePipe: " + SystemMessage(code);
+    } else if (!SetHandleInformation(child.inWrite, HANDLE_FLAG_INHERIT, 0) ||
+               !SetHandleInformation(child.outRead, HANDLE_FLAG_INHERIT, 0) ||
+               !SetHandleInformation(child.errRead, HANDLE_FLAG_INHERIT, 0)) {
+        // Only the child's ends are inherited.
+        code = GetLastError();
+        error = "SetHandleInformation: " + SystemMessage(code);
+    } else {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = inRead;
+        startup.hStdOutput = outWrite;
+        startup.hStdError = errWrite;
+        const char* directory =
+            spec.workingDirectory.empty() ? nullptr : spec.workingDirectory.c_str();
+        if (!CreateProcessA(spec.program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                            environment.data(), directory, &startup, &child.process)) {
+            code = GetLastError();
+            error = "CreateProcess " + spec.program +
+                    (directory != nullptr ? " in " + spec.workingDirectory : "") + ": " +
+                    SystemMessage(code);
+        }
+    }
+    for (HANDLE handle : {inRead, outWrite, errWrite})
+        if (handle != nullptr)
+            CloseHandle(handle);
+    if (error.empty())
+        return 0;
+    for (HANDLE handle : {child.inWrite, child.outRead, child.errRead})
+        if (handle != nullptr)
+            CloseHandle(handle);
+    child = Child{};
+    return code != 0 ? code : ERROR_GEN_FAILURE;
 }
 
 } // namespace
 
 ProcessResult RunProcess(const ProcessSpec& spec) {
     ProcessResult result;
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE inRead, inWrite, outRead, outWrite, errRead, errWrite;
-    if (!CreatePipe(&inRead, &inWrite, &inherit, 0) ||
-        !CreatePipe(&outRead, &outWrite, &inherit, 0) ||
-        !CreatePipe(&errRead, &errWrite, &inherit, 0)) {
-        result.standardError = "CreatePipe failed";
-        return result;
-    }
-    // Only the child's ends are inherited.
-    SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    if (!spec.interruptOnOutput.empty())
+        result.interruptError = OwnConsole();
 
     std::string commandLine;
     AppendQuoted(commandLine, spec.program);
@@ -93,61 +188,102 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
         commandLine.push_back(' ');
         AppendQuoted(commandLine, argument);
     }
-    std::string environment = BuildEnvironmentBlock(spec);
+    const std::string environment = BuildEnvironmentBlock(spec);
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = inRead;
-    startup.hStdOutput = outWrite;
-    startup.hStdError = errWrite;
-    PROCESS_INFORMATION process{};
-    BOOL started = CreateProcessA(
-        spec.program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, environment.data(),
-        spec.workingDirectory.empty() ? nullptr : spec.workingDirectory.c_str(), &startup,
-        &process);
-    DWORD startError = GetLastError();
-    CloseHandle(inRead);
-    CloseHandle(outWrite);
-    CloseHandle(errWrite);
-    if (!started) {
-        CloseHandle(inWrite);
-        CloseHandle(outRead);
-        CloseHandle(errRead);
-        result.standardError = "CreateProcess failed: " + std::to_string(startError);
-        return result;
+    auto start = std::chrono::steady_clock::now();
+    auto since = [&start] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    Child child;
+    DWORD code = Start(spec, commandLine, environment, child, result.startError);
+    // Now and then a wine without its preloader loses a new process before it starts: address
+    // randomisation put its heap where the shared user data page must go, and CreateProcess
+    // fails with ERROR_INTERNAL_ERROR. A second start works; a missing program or folder stays
+    // missing.
+    if (code != 0 && code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND &&
+        code != ERROR_DIRECTORY) {
+        std::fprintf(stderr, "RunProcess: %s; trying once more\n", result.startError.c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::string again;
+        start = std::chrono::steady_clock::now();
+        code = Start(spec, commandLine, environment, child, again);
+        if (code != 0)
+            result.startError += "; again: " + again;
     }
+    if (code != 0)
+        return result;
+    result.started = true;
 
     std::thread feeder([&] {
         size_t written = 0;
         while (written < spec.standardInput.size()) {
             DWORD n = 0;
             DWORD chunk = static_cast<DWORD>(spec.standardInput.size() - written);
-            if (!WriteFile(inWrite, spec.standardInput.data() + written, chunk, &n, nullptr))
+            if (!WriteFile(child.inWrite, spec.standardInput.data() + written, chunk, &n, nullptr))
                 break;
             written += n;
         }
-        CloseHandle(inWrite);
+        CloseHandle(child.inWrite);
     });
-    std::thread outReader(Drain, outRead, std::ref(result.standardOutput));
-    std::thread errReader(Drain, errRead, std::ref(result.standardError));
+    std::mutex outputLock;
+    auto drain = [&](HANDLE pipe, bool isOut) {
+        char buffer[65536];
+        DWORD got = 0;
+        while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+            const std::string bytes(buffer, got);
+            std::lock_guard<std::mutex> hold(outputLock);
+            (isOut ? result.standardOutput : result.standardError) += bytes;
+            if (isOut)
+                result.outputChunks.push_back(OutputChunk{since(), bytes});
+        }
+    };
+    std::thread outReader(drain, child.outRead, true);
+    std::thread errReader(drain, child.errRead, false);
 
-    DWORD waited = WaitForSingleObject(process.hProcess, spec.timeoutSeconds * 1000u);
-    if (waited != WAIT_OBJECT_0) {
-        result.timedOut = true;
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, INFINITE);
+    InterruptSchedule interrupts(spec);
+    const HANDLE process = child.process.hProcess;
+    const auto deadline = start + std::chrono::seconds(spec.timeoutSeconds);
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0) {
+            result.timedOut = true;
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, INFINITE);
+            break;
+        }
+        // Interrupts wait on the output the readers collect: look again every 10 ms.
+        DWORD wait =
+            static_cast<DWORD>(interrupts.Pending() ? std::min<long long>(left, 10) : left);
+        DWORD waited = WaitForSingleObject(process, wait);
+        if (waited == WAIT_OBJECT_0 || waited == WAIT_FAILED)
+            break;
+        std::lock_guard<std::mutex> hold(outputLock);
+        if (!interrupts.Due(result.standardOutput, since()))
+            continue;
+        interrupts.Sent(since());
+        if (!result.interruptError.empty())
+            continue; // no console to send it through
+        InterlockedIncrement(&ownInterrupts);
+        if (GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) {
+            ++result.interruptsSent;
+        } else {
+            InterlockedDecrement(&ownInterrupts);
+            result.interruptError = "GenerateConsoleCtrlEvent: " + SystemMessage(GetLastError());
+        }
     }
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    result.exitStatus = static_cast<int>(code);
+    result.endSeconds = since();
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process, &exitCode);
+    result.exitStatus = static_cast<int>(exitCode);
     feeder.join();
     outReader.join();
     errReader.join();
-    CloseHandle(outRead);
-    CloseHandle(errRead);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    CloseHandle(child.outRead);
+    CloseHandle(child.errRead);
+    CloseHandle(child.process.hThread);
+    CloseHandle(process);
     return result;
 }
 

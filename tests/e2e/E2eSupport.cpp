@@ -1,10 +1,11 @@
 #include "tests/e2e/E2eSupport.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include "platform/ProcessRunner.h"
 
 namespace fs = std::filesystem;
 
@@ -76,6 +77,19 @@ std::string ToolResult::Record(const std::string& name) const {
     return ReadFile((fs::path(recordDir) / name).string());
 }
 
+std::string ToolResult::Diagnostics() const {
+    char head[160];
+    std::snprintf(head, sizeof head, "status %d%s after %.3f s, %u interrupt(s) sent", status,
+                  timedOut ? " (timed out)" : "", seconds, interruptsSent);
+    std::string text = head;
+    for (const auto& [label, value] : {std::pair{"start error", &startError},
+                                       {"interrupt error", &interruptError},
+                                       {"standard error", &errors}})
+        if (!value->empty())
+            text += std::string("\n") + label + ": " + *value;
+    return text;
+}
+
 namespace {
 // A Windows program's standard output is in text mode: every "\n" arrives as "\r\n". The
 // tests compare the text the tool wrote, so the pairs become line ends again (a lone "\r",
@@ -125,12 +139,32 @@ ToolResult RunTool(const ToolRun& run) {
         spec.unsetEnv.push_back("CXP_SIM_CONFIG");
     }
 
+    spec.interruptOnOutput = run.interruptOnOutput;
+    spec.interrupts = run.interrupts;
+    spec.secondInterruptOnOutput = run.secondInterruptOnOutput;
+    spec.secondInterruptDelayMs = run.secondInterruptDelayMs;
+
     platform::ProcessResult process = platform::RunProcess(spec);
+    if (!process.started)
+        ADD_FAILURE() << "the tool could not be started: " << process.startError;
     ToolResult result;
     result.console = TextModeUndone(process.standardOutput);
+    result.consoleChunks = process.outputChunks;
+    for (size_t i = 0; i < result.consoleChunks.size(); ++i) {
+        // A line end split between two reads.
+        std::string& bytes = result.consoleChunks[i].bytes;
+        if (i + 1 < result.consoleChunks.size() && !bytes.empty() && bytes.back() == '\r' &&
+            result.consoleChunks[i + 1].bytes.rfind('\n', 0) == 0)
+            bytes.pop_back();
+        bytes = TextModeUndone(bytes);
+    }
     result.errors = TextModeUndone(process.standardError);
     result.status = process.exitStatus;
     result.timedOut = process.timedOut;
+    result.startError = process.startError;
+    result.seconds = process.endSeconds;
+    result.interruptsSent = process.interruptsSent;
+    result.interruptError = process.interruptError;
     result.trace = ReadFile(tracePath);
     result.traceLines = SplitLines(result.trace);
     result.recordDir = (runDir / "record").string();

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ProcessRunner.h"
+
 // Runs the built tool as a separate process against the simulated producer, in a scratch
 // working directory, and collects everything it left behind.
 namespace e2e {
@@ -40,24 +42,37 @@ struct ToolRun {
     std::string simConfig;                  // text of a simulator configuration, or ""
     std::map<std::string, std::string> env; // anything else
     unsigned timeoutSeconds = 120;
+    // Interrupts as a user's Ctrl-C, as in platform::ProcessSpec (texts in the raw output).
+    std::string interruptOnOutput;
+    unsigned interrupts = 1;
+    std::string secondInterruptOnOutput;
+    unsigned secondInterruptDelayMs = 0;
 };
 
 struct ToolResult {
     std::string console; // standard output
-    std::string errors;  // standard error
-    std::string trace;   // the CXP_FWUPDATE_TRACE file
+    // The same text by arrival (platform::FirstArrival finds when a text arrived).
+    std::vector<platform::OutputChunk> consoleChunks;
+    std::string errors; // standard error
+    std::string trace;  // the CXP_FWUPDATE_TRACE file
     std::vector<std::string> traceLines;
     int status = -1000; // exit status as the parent sees it
     bool timedOut = false;
+    std::string startError; // why the tool could not be started (see platform::ProcessResult)
+    double seconds = -1;    // from the start to the end of the tool
+    unsigned interruptsSent = 0;
+    std::string interruptError;
     std::string recordDir; // CXP_SIM_RECORD_DIR of this run
     std::string traffic;   // recordDir/traffic.log
     std::vector<std::string> trafficLines;
     std::string Record(const std::string& name) const; // a file of recordDir
+    // Status, time, start and interrupt errors and standard error, for assertion messages.
+    std::string Diagnostics() const;
 };
 
 // Runs the tool in run.workingDirectory with CXP_FWUPDATE_TRACE and CXP_SIM_RECORD_DIR pointing
 // into a "run" folder beside it (emptied first), CXP_SIM_CONFIG at a file holding run.simConfig
-// when that is not empty.
+// when that is not empty. A tool that could not be started fails the current test.
 ToolResult RunTool(const ToolRun& run);
 
 // The status a parent sees for main returning `code` (255 for -1 on POSIX).

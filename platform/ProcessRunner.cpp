@@ -1,0 +1,44 @@
+#include "platform/ProcessRunner.h"
+
+#include <algorithm>
+
+#include "platform/ProcessRunnerSchedule.h"
+
+namespace platform {
+
+double FirstArrival(const std::vector<OutputChunk>& chunks, const std::string& text) {
+    std::string seen;
+    for (const OutputChunk& chunk : chunks) {
+        // Only the tail can complete a text that was not there before.
+        size_t from = seen.size() >= text.size() ? seen.size() - text.size() + 1 : 0;
+        seen += chunk.bytes;
+        if (seen.find(text, text.empty() ? 0 : from) != std::string::npos)
+            return chunk.seconds;
+    }
+    return -1;
+}
+
+bool InterruptSchedule::Pending() const {
+    return !spec.interruptOnOutput.empty() && sent < std::min(spec.interrupts, 2u);
+}
+
+bool InterruptSchedule::Due(const std::string& output, double seconds) {
+    if (!Pending())
+        return false;
+    if (sent == 0) {
+        size_t at = output.find(spec.interruptOnOutput);
+        if (at == std::string::npos)
+            return false;
+        firstTextEnd = at + spec.interruptOnOutput.size();
+        return true;
+    }
+    return output.find(spec.secondInterruptOnOutput, firstTextEnd) != std::string::npos &&
+           (seconds - firstSentAt) * 1000 >= spec.secondInterruptDelayMs;
+}
+
+void InterruptSchedule::Sent(double seconds) {
+    if (sent++ == 0)
+        firstSentAt = seconds;
+}
+
+} // namespace platform
