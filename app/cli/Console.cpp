@@ -201,6 +201,7 @@ CameraProgress::CameraProgress(UpdateConsole& console, size_t line, const Camera
     : console(console), line(line), serialNumber(camera.serialNumber), deviceId(camera.deviceId) {}
 
 void CameraProgress::PhaseChanged(UploadPhase phase) {
+    this->phase = phase;
     if (phase == UploadPhase::Data)
         lastEvent = std::chrono::steady_clock::now();
     console.Phase(line, phase);

@@ -70,9 +70,11 @@ public:
     CameraProgress(UpdateConsole& console, size_t line, const CameraIdentity& camera);
     void PhaseChanged(UploadPhase phase) override;
     void Progress(uint32_t sent, uint32_t total) override;
+    UploadPhase Phase() const { return phase; }
 
 private:
     UpdateConsole& console;
+    UploadPhase phase = UploadPhase::Header;
     const size_t line;
     const std::string serialNumber;
     const std::string deviceId;
