@@ -210,9 +210,10 @@ public:
         if (count <= said)
             return;
         std::string flashing;
+        size_t waitedFor = 0;
         for (size_t k = 0; k < names.size(); ++k)
             if (state[k] == State::Flashing)
-                flashing += (flashing.empty() ? "" : ", ") + names[k];
+                flashing += (waitedFor++ == 0 ? "" : ", ") + names[k];
         std::string text;
         if (said == 0) {
             text = "interrupted: no camera gets its flash command any more; the ones still "
@@ -223,7 +224,7 @@ public:
         }
         if (count > 1 && !flashing.empty())
             text += "interrupted again: no more waiting for " + flashing +
-                    "; they may still be flashing\n";
+                    (waitedFor == 1 ? "; it may" : "; they may") + " still be flashing\n";
         said = count;
         if (!text.empty())
             console.Say(text);

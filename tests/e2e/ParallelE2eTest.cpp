@@ -165,7 +165,7 @@ TEST(ParallelE2e, EachCameraHasItsOwnOutcome) {
         "after the write in progress",
         "waiting up to 900.0 s for the cameras already flashing: SN-1 (interrupt again to stop "
         "waiting)",
-        "interrupted again: no more waiting for SN-1; they may still be flashing"};
+        "interrupted again: no more waiting for SN-1; it may still be flashing"};
     const std::string queued = "interrupted: finish";
     struct Case {
         std::string test;
