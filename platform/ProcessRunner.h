@@ -14,6 +14,8 @@ struct ProcessSpec {
     std::vector<std::string> unsetEnv;         // removed from the inherited environment
     std::string workingDirectory;              // empty: the caller's
     unsigned timeoutSeconds = 120;             // the child is killed after this
+    // The child's address space in bytes, 0: unchanged. POSIX only: for running out of memory.
+    unsigned long long addressSpaceLimit = 0;
 
     // Interrupts, as a user's Ctrl-C: SIGINT on POSIX, a console Ctrl-C event on Windows (the
     // runner's process then gets a console of its own, shared with the child). The texts are

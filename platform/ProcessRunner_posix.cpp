@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -95,8 +96,18 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
     pid_t child = -1;
+    // The child inherits the limit; ours is put back at once.
+    rlimit saved{};
+    const bool limited = spec.addressSpaceLimit > 0 && getrlimit(RLIMIT_AS, &saved) == 0;
+    if (limited) {
+        rlimit lowered = saved;
+        lowered.rlim_cur = static_cast<rlim_t>(spec.addressSpaceLimit);
+        setrlimit(RLIMIT_AS, &lowered);
+    }
     int spawned =
         posix_spawn(&child, spec.program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    if (limited)
+        setrlimit(RLIMIT_AS, &saved);
     posix_spawn_file_actions_destroy(&actions);
     Pipe::Close(in.readEnd);
     Pipe::Close(out.writeEnd);

@@ -122,6 +122,7 @@ ToolResult RunTool(const ToolRun& run) {
     spec.standardInput = run.input;
     spec.workingDirectory = NativePath(working);
     spec.timeoutSeconds = run.timeoutSeconds;
+    spec.addressSpaceLimit = run.addressSpaceLimit;
     spec.setEnv = run.env;
     if (run.genTLPathSet)
         spec.setEnv["GENICAM_GENTL64_PATH"] =

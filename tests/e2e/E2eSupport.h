@@ -42,6 +42,7 @@ struct ToolRun {
     std::string simConfig;                  // text of a simulator configuration, or ""
     std::map<std::string, std::string> env; // anything else
     unsigned timeoutSeconds = 120;
+    unsigned long long addressSpaceLimit = 0; // bytes; POSIX only (platform::ProcessSpec)
     // Interrupts as a user's Ctrl-C, as in platform::ProcessSpec (texts in the raw output).
     std::string interruptOnOutput;
     unsigned interrupts = 1;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <regex>
 #include <string>
 #include <vector>
@@ -39,39 +38,27 @@ size_t Count(const std::string& text, const std::string& part) {
     return n;
 }
 
-// Matches trace lines against patterns in which {X} stands for a handle: 16 upper-case hex
-// digits, the same digits every time the same letter appears.
-class HandlePattern {
-public:
-    bool Match(const std::string& pattern, const std::string& line) {
-        std::string regex;
-        std::vector<std::string> names;
-        for (size_t i = 0; i < pattern.size(); ++i) {
-            if (pattern[i] == '{') {
-                size_t close = pattern.find('}', i);
-                names.push_back(pattern.substr(i + 1, close - i - 1));
-                regex += "([0-9A-F]{16})";
-                i = close;
-            } else if (std::string("\\^$.|?*+()[]{}").find(pattern[i]) != std::string::npos) {
-                regex += std::string("\\") + pattern[i];
-            } else {
-                regex += pattern[i];
+// Each distinct handle (16 upper-case hex digits after "hName:0x" or "hName: 0x") becomes {W},
+// {T}, {I}, {D} or {P} by the order of its first appearance, so one handle always reads alike.
+Lines NameHandles(const Lines& lines, Lines& handles) {
+    static const std::regex handle("(h[A-Za-z]+: ?0x)([0-9A-F]{16})");
+    Lines named;
+    for (const std::string& line : lines) {
+        std::string text;
+        size_t tail = 0;
+        for (std::sregex_iterator m(line.begin(), line.end(), handle), end; m != end; ++m) {
+            const size_t n = std::find(handles.begin(), handles.end(), (*m)[2]) - handles.begin();
+            if (n == handles.size()) {
+                handles.push_back((*m)[2]);
             }
+            text +=
+                m->prefix().str() + (*m)[1].str() + "{" + "WTIDP?"[std::min<size_t>(n, 5)] + "}";
+            tail = m->position() + m->length();
         }
-        std::smatch match;
-        if (!std::regex_match(line, match, std::regex(regex))) {
-            return false;
-        }
-        for (size_t n = 0; n < names.size(); ++n) {
-            auto bound = handles.emplace(names[n], match[n + 1].str());
-            if (bound.first->second != match[n + 1].str()) {
-                return false;
-            }
-        }
-        return true;
+        named.push_back(text + line.substr(tail));
     }
-    std::map<std::string, std::string> handles;
-};
+    return named;
+}
 
 Lines InfoLines(const std::string& head, std::initializer_list<int> commands) {
     Lines lines;
@@ -125,18 +112,14 @@ TEST(EnumerationE2e, HappyPathTracesEveryCallFromLoadToShutdownAndListsTheCamera
     auto last = std::find(trace.rbegin(), trace.rend(), w + "GCCloseLib Successful");
     ASSERT_NE(first, trace.end()) << r.trace;
     ASSERT_NE(last, trace.rend()) << r.trace;
-    Lines actual(first, last.base());
-    HandlePattern pattern;
-    ASSERT_EQ(actual.size(), expected.size()) << r.trace;
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_TRUE(pattern.Match(expected[i], actual[i]))
-            << "line " << i << ": " << actual[i] << "\n  expected " << expected[i];
-    }
-    EXPECT_NE(pattern.handles["T"], "0000000000000000");
-    EXPECT_NE(pattern.handles["P"], "0000000000000000");
+    Lines handles;
+    EXPECT_EQ(NameHandles(Lines(first, last.base()), handles), expected) << r.trace;
+    ASSERT_EQ(handles.size(), 5u);
+    EXPECT_NE(handles[1], "0000000000000000");
+    EXPECT_NE(handles[4], "0000000000000000");
 
     // The identity block shows the device handle as 16 upper-case digits.
-    const std::string block = "\nCamera Nr: [0]\n\nhParentDEV: 0x" + pattern.handles["D"] +
+    const std::string block = "\nCamera Nr: [0]\n\nhParentDEV: 0x" + handles[3] +
                               "\nmodel: TQ-12M-CXP\nmanufacturerInfo: ";
     EXPECT_TRUE(Contains(r.console, block)) << r.console;
     EXPECT_TRUE(Contains(r.console, "serialNumber: TQ12M0001\n\n")) << r.console;
@@ -144,33 +127,30 @@ TEST(EnumerationE2e, HappyPathTracesEveryCallFromLoadToShutdownAndListsTheCamera
     EXPECT_TRUE(Contains(r.console, "\nchoose a camera >>>"));
 }
 
+// IF-B comes after IF-A has opened its devices: the producer refuses each one offered again.
 TEST(EnumerationE2e, CamerasAreNumberedInProducerOrderAndEmptyInterfacesAreClosedAtOnce) {
     e2e::ToolResult r = RunToCameraPrompt("enum-two", R"(
 [interface IF-EMPTY]
 devices =
 [interface IF-A]
 devices = DEV-A, DEV-B
-[device DEV-A]
-serial = SN-A
-camera = camA
-[device DEV-B]
-serial = SN-B
-camera = camB
-[camera camA]
+[interface IF-B]
+devices = DEV-A
+[camera DEV-A]
 model = MODEL-A
 serial = SN-A
-[camera camB]
-model = MODEL-B
+[camera DEV-B]
 serial = SN-B
 model_read_fails = yes
 )");
     ASSERT_FALSE(r.timedOut);
     const std::string& c = r.console;
-    size_t zero = c.find("\nCamera Nr: [0]\n");
-    size_t one = c.find("\nCamera Nr: [1]\n");
-    ASSERT_NE(zero, std::string::npos) << c;
+    EXPECT_TRUE(Contains(c, "\nchoose a file >>>\n!!! Can not open device on DEV-A\n"
+                            "!!! Can not open device on DEV-B\n\nDiscover all available Cameras:"))
+        << c;
+    const size_t zero = c.find("\nCamera Nr: [0]\n"), one = c.find("\nCamera Nr: [1]\n");
     ASSERT_NE(one, std::string::npos) << c;
-    EXPECT_LT(zero, one);
+    ASSERT_LT(zero, one);
     EXPECT_TRUE(Contains(c.substr(zero, one - zero), "\nmodel: MODEL-A\n"));
     // A model register that cannot be read shows as an empty model.
     EXPECT_TRUE(Contains(c.substr(one), "\nmodel: \nmanufacturerInfo: ")) << c;
@@ -180,42 +160,9 @@ model_read_fails = yes
     // The empty interface is closed right after its count, before anything else is opened.
     const Lines& t = r.traceLines;
     auto none = std::find(t.begin(), t.end(), "!!!No Device found!!!");
-    ASSERT_NE(none, t.end()) << r.trace;
-    ASSERT_NE(none + 1, t.end());
+    ASSERT_LT(none + 1, t.end()) << r.trace;
     EXPECT_EQ((none + 1)->rfind("TQGenTLWrapper::IFClose hIface:0x", 0), 0u) << *(none + 1);
-    EXPECT_EQ(Count(r.trace, "TQGenTLWrapper::IFClose "), 2u); // and the kept one at the end
-}
-
-TEST(EnumerationE2e, ADeviceReachedTwiceIsListedOnceAndASharedSerialGivesNoSecondCamera) {
-    e2e::ToolResult r = RunToCameraPrompt("enum-dup", R"(
-[interface IF-A]
-devices = DEV-A
-[interface IF-B]
-devices = DEV-A, DEV-C
-[device DEV-A]
-serial = SN-A-PRODUCER
-camera = camA
-[device DEV-C]
-serial = SN-SHARED
-camera = camC
-[camera camA]
-model = MODEL-A
-serial = SN-SHARED
-[camera camC]
-model = MODEL-C
-serial = SN-C
-)");
-    ASSERT_FALSE(r.timedOut);
-    // DEV-A is offered again through IF-B: refused, or opened and dropped by its ID.
-    EXPECT_TRUE(Contains(r.console, "!!! Can not open device on DEV-A\n") ||
-                Has(r.traceLines, "Device Existed"))
-        << r.trace;
-    EXPECT_TRUE(Has(r.traceLines, "DEV Existed"));
-    // DEV-C's producer serial is what camera A's register says.
-    EXPECT_TRUE(Has(r.traceLines, "REMOTEDEV Exited"));
-    EXPECT_TRUE(Contains(r.console, "\nCamera Nr: [0]\n"));
-    EXPECT_FALSE(Contains(r.console, "Camera Nr: [1]")) << r.console;
-    EXPECT_EQ(Count(r.console, "model: MODEL-A\n"), 1u);
+    EXPECT_EQ(Count(r.trace, "TQGenTLWrapper::IFClose "), 3u); // and the kept ones at the end
 }
 
 TEST(EnumerationE2e, DevicesWithoutASerialNumberAreNeverOneCamera) {
@@ -260,28 +207,6 @@ TEST(EnumerationE2e, NoInterfaceMeansNoCamera) {
     EXPECT_EQ(closes, (Lines{"TQGenTLWrapper::TLClose", "TQGenTLWrapper::GCCloseLib"}));
 }
 
-TEST(EnumerationE2e, AFailedInterfaceIdEndsTheInterfaceList) {
-    e2e::ToolResult r = RunToCameraPrompt("enum-ifid", R"(
-[interface IF-0]
-devices = DEV-0
-[interface IF-1]
-devices = DEV-1
-[interface IF-2]
-devices = DEV-2
-[fault]
-TLGetInterfaceID = 2 GC_ERR_ERROR
-)");
-    ASSERT_FALSE(r.timedOut);
-    EXPECT_TRUE(Has(r.traceLines, ":TQSystem::GetInterfacesInfo TLGetInterfaceID failed!:-1001"))
-        << r.trace;
-    EXPECT_FALSE(Contains(r.trace, "iIndex:2"));
-    EXPECT_FALSE(Contains(r.trace, "sID:IF-1"));
-    EXPECT_TRUE(Contains(r.trace, "TQGenTLWrapper::TLOpenInterface hTL:0x"));
-    EXPECT_EQ(Count(r.trace, "TQGenTLWrapper::TLOpenInterface "), 1u);
-    EXPECT_TRUE(Contains(r.console, "\nCamera Nr: [0]\n"));
-    EXPECT_FALSE(Contains(r.console, "Camera Nr: [1]"));
-}
-
 TEST(EnumerationE2e, UnusableProducersAreRefusedBeforeAnyCall) {
     // A file that is not a library.
     e2e::ScratchDir dir("enum-broken");
@@ -295,8 +220,12 @@ TEST(EnumerationE2e, UnusableProducersAreRefusedBeforeAnyCall) {
     e2e::ToolResult r = e2e::RunTool(run);
     ASSERT_FALSE(r.timedOut);
     EXPECT_EQ(r.status, e2e::StatusFor(1));
-    EXPECT_TRUE(Contains(r.console, "!!! Can not load producer ")) << r.console;
-    EXPECT_TRUE(Contains(r.console, "broken.cti: "));
+    // The loader's own reason follows, not the stand-in for a missing one.
+    const std::string refusal =
+        "!!! Can not load producer " + e2e::NativePath(producers + "/broken.cti") + ": ";
+    ASSERT_TRUE(Contains(r.console, refusal)) << r.console;
+    const std::string reason = r.console.substr(r.console.find(refusal) + refusal.size());
+    EXPECT_TRUE(reason[0] != '\n' && reason.rfind("error code ", 0) != 0) << reason;
     EXPECT_TRUE(Contains(r.trace, "LoadLibrary Failed! File:")) << r.trace;
     EXPECT_FALSE(Contains(r.trace, "hWrapper"));
     EXPECT_FALSE(Contains(r.console, "choose a camera"));

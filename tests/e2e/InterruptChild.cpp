@@ -1,5 +1,5 @@
-// Stands in for the tool in the runner's test of interrupts: says when its handler is in
-// place, reports each interrupt and ends with 40 + their number once it has the expected count.
+// Stands in for the tool in the runner's test: reports each interrupt and ends with 40 + their
+// number once it has the count asked for in its argument (3 when they do not come).
 #include <chrono>
 #include <csignal>
 #include <cstdio>

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,18 +18,6 @@ const std::string kFinish = "W 0x0000B0E8 4 0 0000D2C4";
 const Lines kHeader4 = {"W 0x0000AB00 4 0 00005B17", "W 0x0000AB04 4 0 00000000",
                         "W 0x0000AB08 4 0 00000004"};
 
-// Standard output in text mode (Windows) ends lines with "\r\n"; the carriage returns of the
-// progress line stand alone and stay.
-std::string Console(const e2e::ToolResult& r) {
-    std::string text;
-    for (size_t i = 0; i < r.console.size(); ++i) {
-        if (!(r.console[i] == '\r' && i + 1 < r.console.size() && r.console[i + 1] == '\n')) {
-            text += r.console[i];
-        }
-    }
-    return text;
-}
-
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
@@ -43,109 +30,78 @@ Lines UpdateTraffic(const e2e::ToolResult& r) {
         std::istringstream fields(line);
         std::string camera, kind, address;
         fields >> camera >> kind >> address;
-        if (camera != "cam0" || std::stoull(address, nullptr, 16) < 0xAB00) {
-            continue;
+        if (camera == "cam0" && std::stoull(address, nullptr, 16) >= 0xAB00) {
+            lines.push_back(line.substr(camera.size() + 1));
         }
-        lines.push_back(line.substr(camera.size() + 1));
     }
     return lines;
 }
 
-// Writes of any register: a refused run must not have touched the camera at all.
-size_t Writes(const e2e::ToolResult& r) {
-    size_t n = 0;
-    for (const std::string& line : r.trafficLines) {
-        n += Contains(line, " W ") ? 1 : 0;
-    }
-    return n;
+bool Accepted(const e2e::ToolResult& r) {
+    return Contains(r.Record("cam0.result.txt"), "\nresult = accepted\n");
 }
 
-std::map<std::string, std::string> Result(const e2e::ToolResult& r) {
-    std::map<std::string, std::string> values;
-    for (const std::string& line : e2e::SplitLines(r.Record("cam0.result.txt"))) {
-        size_t eq = line.find(" = ");
-        if (eq != std::string::npos) {
-            values[line.substr(0, eq)] = line.substr(eq + 3);
-        }
-    }
-    return values;
-}
-
-std::string Pattern(size_t size) {
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<char>(i % 251 + 1); // never zero, so padding stands out
-    }
-    return bytes;
-}
-
-// A full run with one firmware file in the working directory: producer 0, camera 0, file 0,
-// then the key for the final wait.
-e2e::ToolResult Update(const std::string& test, const std::string& file, const std::string& content,
-                       const std::string& simConfig = "") {
-    e2e::ScratchDir dir(test);
-    dir.Write(file, content);
+// A full run in `dir`: producer 0, camera 0, file 0, then the key for the final wait.
+e2e::ToolResult RunIn(const std::string& dir, const std::string& cameraSettings = "") {
     e2e::ToolRun run;
     run.input = "0\n0\n0\n\n";
-    run.workingDirectory = dir.Path();
-    run.simConfig = simConfig;
+    run.workingDirectory = dir;
+    run.simConfig = cameraSettings.empty() ? "" : "[camera cam0]\n" + cameraSettings;
     return e2e::RunTool(run);
 }
 
-// The default topology (one interface, one device, camera cam0) with extra camera settings.
-std::string CameraConfig(const std::string& settings) {
-    return "[interface CXP-IF0]\ndevices = CXP-DEV0\n[device CXP-DEV0]\ncamera = cam0\n"
-           "[camera cam0]\n" +
-           settings;
-}
-
-Lines Upload(const Lines& header, const Lines& data, const std::string& crc) {
-    Lines lines = header;
-    lines.insert(lines.end(), data.begin(), data.end());
-    lines.push_back("W 0x0000AB0C 4 0 " + crc);
-    lines.push_back("W 0x0000AB10 4 0 00000001");
-    return lines;
+// The same with one firmware file in a fresh working directory.
+e2e::ToolResult Update(const std::string& test, const std::string& file, const std::string& content,
+                       const std::string& cameraSettings = "") {
+    e2e::ScratchDir dir(test);
+    dir.Write(file, content);
+    return RunIn(dir.Path(), cameraSettings);
 }
 } // namespace
 
-TEST(UploadE2e, ThreeByteImageIsPaddedVerifiedAndFlashed) {
+TEST(UploadE2e, ThreeByteImageIsPaddedFlashedAndAwaitedWhileTheCameraIsBusy) {
     // "Secondary" with a capital initial is a primary image: no target register.
     const std::string file = kModel + "_FW_Secondary_v2.bin";
-    e2e::ToolResult r = Update("upload-abc", file, "abc");
+    e2e::ToolResult r = Update("upload-abc", file, "abc", "busy_reads = 2\n");
     ASSERT_FALSE(r.timedOut);
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(Contains(Console(r), "open file >>>" + file +
-                                         "<<<\n"
-                                         "file size 3, upload size 4, crc a75d6850\n"
-                                         "\rremaining 4    \rupload done     \nflash to eeprom\n"))
-        << Console(r);
-    EXPECT_TRUE(Contains(Console(r), "Please wait ..." + kDone)) << Console(r);
-    Lines expected = Upload(kHeader4, {"W 0x70000000 4 0 61626300"}, "A75D6850");
-    expected.push_back("R 0x0000AB0C 4 0 A75D6850");
-    expected.push_back(kFinish);
+    EXPECT_TRUE(Contains(r.console, "\nFW File: [0]\nName: " + file +
+                                        "\n\nchoose a file >>>\nselected firmware file: " + file +
+                                        "\nopen file >>>" + file +
+                                        "<<<\n"
+                                        "file size 3, upload size 4, crc a75d6850\n"
+                                        "\rremaining 4    \rupload done     \nflash to eeprom\n"
+                                        "----------------------------------------------------\n"
+                                        "WARN: NOT YET FINISHED, DON'T PLUGOUT THIS CAMERA!! \n"
+                                        "WARN: PLEASE WAIT UNTIL THIS CAMERA APPEARS AGAIN!! \n"
+                                        "----------------------------------------------------\n"
+                                        "Please wait ..." +
+                                        kDone + "Press any key"))
+        << r.console;
+    Lines expected = kHeader4;
+    expected.insert(expected.end(), {"W 0x70000000 4 0 61626300", "W 0x0000AB0C 4 0 A75D6850",
+                                     "W 0x0000AB10 4 0 00000001", "R 0x0000AB0C 4 -1011",
+                                     "R 0x0000AB0C 4 -1011", "R 0x0000AB0C 4 0 A75D6850", kFinish});
     EXPECT_EQ(UpdateTraffic(r), expected) << r.traffic;
     EXPECT_EQ(r.Record("cam0.image.bin"), std::string("abc\0", 4));
-    auto result = Result(r);
-    EXPECT_EQ(result["result"], "accepted");
-    EXPECT_EQ(result["size"], "4");
-    EXPECT_EQ(result["crc_received"], result["crc_computed"]);
+    EXPECT_TRUE(Accepted(r)) << r.Record("cam0.result.txt");
 }
 
-TEST(UploadE2e, ImageGoesOutInChunksAndTheNameIsNeverAFormat) {
+TEST(UploadE2e, ImageGoesOutInChunksTheNameIsNeverAFormatAndAFailedChunkIsNeverFlashed) {
     const std::string file = kModel + "_%n%s%x.bin";
-    const std::string content = Pattern(1025);
+    std::string content(1025, '\0');
+    for (size_t i = 0; i < content.size(); ++i) {
+        content[i] = static_cast<char>(i % 251 + 1); // never zero, so padding stands out
+    }
     e2e::ToolResult r = Update("upload-1025", file, content);
     ASSERT_FALSE(r.timedOut);
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(Contains(Console(r), "selected firmware file: " + file + "\n")) << Console(r);
-    EXPECT_TRUE(Contains(Console(r), "open file >>>" + file +
-                                         "<<<\nfile size 1025, upload size "
-                                         "1028, crc "))
-        << Console(r);
-    EXPECT_TRUE(Contains(Console(r), "\rremaining 1028    \rremaining 4    \rupload done     \n"));
+    EXPECT_TRUE(Contains(r.console,
+                         "open file >>>" + file + "<<<\nfile size 1025, upload size 1028, crc ") &&
+                Contains(r.console, "\rremaining 1028    \rremaining 4    \rupload done     \n"))
+        << r.console;
     EXPECT_TRUE(Contains(r.trace, "FirmwareFile: " + file)) << r.trace;
-
-    const Lines traffic = UpdateTraffic(r);
+    Lines traffic = UpdateTraffic(r);
     ASSERT_GE(traffic.size(), 8u) << r.traffic;
     EXPECT_EQ(traffic[2], "W 0x0000AB08 4 0 00000404");
     EXPECT_EQ(traffic[3], "W 0x70000000 1024 0");
@@ -154,130 +110,87 @@ TEST(UploadE2e, ImageGoesOutInChunksAndTheNameIsNeverAFormat) {
     std::snprintf(last, sizeof last, "W 0x70000400 4 0 %02X000000",
                   static_cast<unsigned char>(content.back()));
     EXPECT_EQ(traffic[4], last);
-    EXPECT_EQ(traffic.back(), kFinish);
     EXPECT_EQ(r.Record("cam0.image.bin"), content + std::string(3, '\0'));
-    EXPECT_EQ(Result(r)["result"], "accepted");
+    EXPECT_TRUE(Accepted(r));
+
+    // Writes 1 to 3 are the header; the 5th write is the second data chunk.
+    r = Update("failed-chunk", kModel + ".bin", content, "fail_write = 5\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Contains(r.console, "\rremaining 4    \nwrite to camera failed at address "
+                                    "0x70000400, firmware not flashed\n" +
+                                        kFailed + "Press any key"))
+        << r.console;
+    traffic = UpdateTraffic(r);
+    ASSERT_EQ(traffic.size(), 6u) << r.traffic;
+    EXPECT_EQ(traffic[4], "W 0x70000400 4 -1010 " + std::string(last).substr(17));
+    EXPECT_EQ(traffic[5], kFinish);
+    EXPECT_EQ(r.Record("cam0.image.bin"), "");
 }
 
 TEST(UploadE2e, SecondaryImageNeedsACameraWithASecondaryTarget) {
     const std::string file = kModel + "_secondary_v2.bin";
-    const Lines header = {kHeader4[0], kHeader4[1], kHeader4[2], "W 0x0000AB14 4 0 00000002"};
-    {
-        e2e::ToolResult r =
-            Update("secondary-accepted", file, "abc", CameraConfig("secondary_fpga = yes\n"));
-        EXPECT_EQ(r.status, 0);
-        EXPECT_TRUE(Contains(Console(r), "crc a75d6850\nFW for secondary FPGA\n\rremaining 4"))
-            << Console(r);
-        const Lines traffic = UpdateTraffic(r);
-        ASSERT_GE(traffic.size(), 6u) << r.traffic;
-        EXPECT_EQ(Lines(traffic.begin(), traffic.begin() + 4), header);
-        EXPECT_EQ(traffic[4], "R 0x0000AB14 4 0 00000002");
-        EXPECT_EQ(traffic[5], "W 0x70000000 4 0 61626300");
-        EXPECT_EQ(Result(r)["result"], "accepted");
-    }
-    {
-        e2e::ToolResult r = Update("secondary-refused", file, "abc");
-        EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(Contains(Console(r), "FW for secondary FPGA\n"
-                                         "unable to update secondary FPGA of camera Error \n" +
-                                             kFailed))
-            << Console(r);
-        const Lines traffic = UpdateTraffic(r);
-        ASSERT_EQ(traffic.size(), 6u) << r.traffic;
-        EXPECT_EQ(Lines(traffic.begin(), traffic.begin() + 4), header);
-        EXPECT_EQ(traffic[4].rfind("R 0x0000AB14 4 0 ", 0), 0u);
-        EXPECT_NE(traffic[4], "R 0x0000AB14 4 0 00000002");
-        EXPECT_EQ(traffic[5], kFinish);
-        EXPECT_EQ(r.Record("cam0.image.bin"), "");
-    }
-}
-
-TEST(UploadE2e, WaitsWhileTheCameraIsBusyAfterFlashing) {
-    e2e::ToolResult r = Update("busy", kModel + ".bin", "abcd", CameraConfig("busy_reads = 3\n"));
+    Lines header = kHeader4;
+    header.push_back("W 0x0000AB14 4 0 00000002");
+    e2e::ToolResult r = Update("secondary-accepted", file, "abc", "secondary_fpga = yes\n");
     EXPECT_EQ(r.status, 0);
-    const Lines traffic = UpdateTraffic(r);
+    EXPECT_TRUE(Contains(r.console, "crc a75d6850\nFW for secondary FPGA\n\rremaining 4"))
+        << r.console;
+    Lines traffic = UpdateTraffic(r);
     ASSERT_GE(traffic.size(), 6u) << r.traffic;
-    const Lines tail(traffic.end() - 6, traffic.end());
-    EXPECT_EQ(tail[0], "W 0x0000AB10 4 0 00000001");
-    for (int i = 1; i <= 3; ++i) {
-        EXPECT_EQ(tail[i].rfind("R 0x0000AB0C 4 ", 0), 0u);
-        EXPECT_NE(tail[i].substr(0, 17), "R 0x0000AB0C 4 0 ") << tail[i]; // failed
-    }
-    EXPECT_EQ(tail[4].rfind("R 0x0000AB0C 4 0", 0), 0u);
-    EXPECT_EQ(tail[5], kFinish);
-    EXPECT_TRUE(Contains(Console(r), "Please wait ..." + kDone));
-}
+    EXPECT_EQ(Lines(traffic.begin(), traffic.begin() + 4), header);
+    EXPECT_EQ(traffic[4], "R 0x0000AB14 4 0 00000002");
+    EXPECT_EQ(traffic[5], "W 0x70000000 4 0 61626300");
+    EXPECT_TRUE(Accepted(r));
 
-TEST(UploadE2e, FailedDataChunkIsNeverFlashed) {
-    // Writes 1 to 3 are the header; the 5th write is the second data chunk.
-    e2e::ToolResult r =
-        Update("failed-chunk", kModel + ".bin", Pattern(1025), CameraConfig("fail_write = 5\n"));
+    r = Update("secondary-refused", file, "abc");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(Contains(Console(r), "\rremaining 4    \nwrite to camera failed at address "
-                                     "0x70000400, firmware not flashed\n" +
-                                         kFailed))
-        << Console(r);
-    EXPECT_FALSE(Contains(Console(r), "Please wait"));
-    const Lines traffic = UpdateTraffic(r);
-    ASSERT_EQ(traffic.size(), 6u) << r.traffic;
-    EXPECT_EQ(traffic[3], "W 0x70000000 1024 0");
-    EXPECT_EQ(traffic[4].rfind("W 0x70000400 4 ", 0), 0u);
-    EXPECT_NE(traffic[4].rfind("W 0x70000400 4 0 ", 0), 0u) << traffic[4];
-    EXPECT_EQ(traffic[5], kFinish);
+    EXPECT_TRUE(Contains(r.console, "FW for secondary FPGA\n"
+                                    "unable to update secondary FPGA of camera Error \n" +
+                                        kFailed))
+        << r.console;
+    header.insert(header.end(), {"R 0x0000AB14 4 0 00000001", kFinish});
+    EXPECT_EQ(UpdateTraffic(r), header) << r.traffic;
     EXPECT_EQ(r.Record("cam0.image.bin"), "");
 }
 
 TEST(UploadE2e, UnusableFilesAreRefusedBeforeTheCameraIsTouched) {
     struct Case {
         std::string test;
-        uint64_t size;
+        uint64_t size; // of a sparse file: refused by its size, never read
         std::string message;
     };
-    const uint64_t kFolder = ~0ull;
+    const uint64_t kFolder = ~0ull, kShort = 1;
     for (const Case& c : {Case{"empty-file", 0, "firmware file is empty\n"},
                           Case{"large-file", 0x80000000ull, "firmware file is too large\n"},
-                          Case{"folder", kFolder, "file open not successful\n"}}) {
+                          Case{"folder", kFolder, "file open not successful\n"},
+                          Case{"short-file", kShort, "file reading error\n"}}) {
         SCOPED_TRACE(c.test);
         e2e::ScratchDir dir(c.test);
-        if (c.size == kFolder) {
+        std::string where = dir.Path();
+        if (c.size == kShort) {
+            // The build made this folder: one firmware file, a symbolic link to a kernel
+            // attribute file, which states the size of a page and holds one line.
+            where = e2e::NativePath(CXP_SHORT_FILE_DIR);
+            const std::string file = where + "/" + kModel + ".bin";
+            std::error_code error;
+            if (std::filesystem::file_size(file, error) <= e2e::ReadFile(file).size() || error) {
+                GTEST_SKIP() // the last case: the others have run
+                    << "no file on this host states more bytes than it holds";
+            }
+        } else if (c.size == kFolder) {
             dir.MakeSubdir(kModel + ".bin");
         } else {
             dir.Write(kModel + ".bin", "");
-            // Sparse: the tool must refuse it by its size, without reading it.
             std::filesystem::resize_file(dir.File(kModel + ".bin"), c.size);
         }
-        e2e::ToolRun run;
-        run.input = "0\n0\n0\n\n";
-        run.workingDirectory = dir.Path();
-        e2e::ToolResult r = e2e::RunTool(run);
+        e2e::ToolResult r = RunIn(where);
         std::filesystem::remove_all(dir.File(kModel + ".bin"));
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(
-            Contains(Console(r), "open file >>>" + kModel + ".bin<<<\n" + c.message + kFailed))
-            << Console(r);
+            Contains(r.console, "open file >>>" + kModel + ".bin<<<\n" + c.message + kFailed))
+            << r.console;
         EXPECT_EQ(UpdateTraffic(r), Lines{kFinish}) << r.traffic;
     }
-}
-
-TEST(UploadE2e, FileShorterThanItsSizeIsRefusedBeforeTheCameraIsTouched) {
-    // The build made this folder: one firmware file, a symbolic link to a kernel attribute
-    // file, which states the size of a page and holds one line.
-    const std::string dir = e2e::NativePath(CXP_SHORT_FILE_DIR);
-    const std::string file = dir + "/" + kModel + ".bin";
-    std::error_code error;
-    const auto size = std::filesystem::file_size(file, error);
-    if (error || size <= e2e::ReadFile(file).size()) {
-        GTEST_SKIP() << "this build host has no file that states more bytes than it holds";
-    }
-    e2e::ToolRun run;
-    run.input = "0\n0\n0\n\n";
-    run.workingDirectory = dir;
-    e2e::ToolResult r = e2e::RunTool(run);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(
-        Contains(Console(r), "open file >>>" + kModel + ".bin<<<\nfile reading error\n" + kFailed))
-        << Console(r);
-    EXPECT_EQ(UpdateTraffic(r), Lines{kFinish}) << r.traffic;
 }
 
 TEST(UploadE2e, MismatchedOrBlockedFirmwareIsNeverUploaded) {
@@ -296,13 +209,12 @@ TEST(UploadE2e, MismatchedOrBlockedFirmwareIsNeverUploaded) {
           Case{"model-unreadable", kModel + ".bin",
                "\ncamera model could not be read, program exits\n", "model_read_fails = yes\n"}}) {
         SCOPED_TRACE(c.test);
-        e2e::ToolResult r =
-            Update(c.test, c.file, "abc", c.camera.empty() ? "" : CameraConfig(c.camera));
+        e2e::ToolResult r = Update(c.test, c.file, "abc", c.camera);
         EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(Contains(Console(r), "selected firmware file: " + c.file + "\n" + c.message))
-            << Console(r);
-        EXPECT_FALSE(Contains(Console(r), "open file"));
-        EXPECT_EQ(Writes(r), 0u) << r.traffic;
+        EXPECT_TRUE(Contains(r.console, "selected firmware file: " + c.file + "\n" + c.message +
+                                            "Press any key"))
+            << r.console;
+        EXPECT_EQ(UpdateTraffic(r), Lines{}) << r.traffic;
         ASSERT_GE(r.traceLines.size(), 2u);
         EXPECT_EQ(r.traceLines[r.traceLines.size() - 2].rfind("TQGenTLWrapper::TLClose ", 0), 0u);
         EXPECT_EQ(r.traceLines.back(), "TQGenTLWrapper::GCCloseLib Successful");

@@ -1,80 +1,87 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "firmware/FirmwareFile.h"
-#include "tests/firmware/FakeCamera.h"
-#include "tests/firmware/ScratchDir.h"
+#include "gentl/DebugTrace.h"
+#include "platform/Environment.h"
+#include "platform/TraceSink.h"
 
-TEST(FirmwareFile, CataloguesNamesHoldingDotBinInListingOrder) {
-    fake::ScratchDir dir("catalogue");
-    for (const char* name : {"a.bin", "b.BIN", "c.bin.txt", "d.binx", "notes.txt"}) {
-        dir.Write(name, "x");
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+namespace {
+// Every trace message while it lives.
+struct TraceLines {
+    TraceLines() {
+        SetTraceObserver([this](const std::string& line) { lines.push_back(line); });
     }
-    std::filesystem::create_directory(dir.path / "e.bin");
+    ~TraceLines() { SetTraceObserver(nullptr); }
+    Lines lines;
+};
+} // namespace
 
+TEST(FirmwareFile, CataloguesNamesHoldingDotBinOnceInListingOrder) {
+    const fs::path dir = fs::current_path() / "firmware-scratch" / "catalogue";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "e.bin");
+    for (const char* name : {"a.bin", "b.BIN", "c.bin.txt", "d.binx", "notes.txt"}) {
+        std::ofstream(dir / name) << "x";
+    }
     // The order the platform lists them in, which the numbering must follow.
     const std::set<std::string> wanted = {"a.bin", "c.bin.txt", "d.binx", "e.bin"};
-    std::vector<std::string> listed;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+    Lines listed, first, second;
+    for (const auto& entry : fs::directory_iterator(dir)) {
         const std::string name = entry.path().filename().string();
         if (wanted.count(name)) {
             listed.push_back(name);
+            first.push_back("FirmwareFile: " + name);
+            second.insert(second.end(), {first.back(), "FirmwareFile Existed"});
         }
     }
-    ASSERT_EQ(listed.size(), 4u);
-
     FirmwareFile catalogue;
     int32_t count = -5;
-    fake::TraceLines trace;
-    EXPECT_EQ(catalogue.ScanFirmwareFiles(dir.path.string(), count), 0);
+    TraceLines trace;
+    EXPECT_EQ(catalogue.ScanFirmwareFiles(dir.string(), count), 0);
     EXPECT_EQ(count, 4);
     EXPECT_EQ(catalogue.firmwareFiles, listed);
-    ASSERT_EQ(catalogue.firmwareFileMap.size(), 4u);
-    int32_t key = 0;
-    for (const auto& [index, name] : catalogue.firmwareFileMap) {
-        EXPECT_EQ(index, key);
-        EXPECT_EQ(name, listed[key]);
-        ++key;
-    }
-    std::vector<std::string> expectedTrace;
-    for (const std::string& name : listed) {
-        expectedTrace.push_back("FirmwareFile: " + name);
-    }
-    EXPECT_EQ(trace.lines, expectedTrace);
+    EXPECT_EQ(catalogue.firmwareFileMap,
+              (std::map<int32_t, std::string>{
+                  {0, listed[0]}, {1, listed[1]}, {2, listed[2]}, {3, listed[3]}}));
+    EXPECT_EQ(trace.lines, first);
 
     // A second scan into the same catalogue refuses every name as already held.
     trace.lines.clear();
-    catalogue.ScanFirmwareFiles(dir.path.string(), count);
+    EXPECT_EQ(catalogue.ScanFirmwareFiles(dir.string(), count), 0);
     EXPECT_EQ(count, 0);
-    EXPECT_EQ(catalogue.firmwareFileMap.size(), 4u);
-    ASSERT_EQ(trace.lines.size(), 8u);
-    EXPECT_EQ(trace.lines[0], "FirmwareFile: " + listed[0]);
-    EXPECT_EQ(trace.lines[1], "FirmwareFile Existed");
-
-    catalogue.selectedFirmwareName = "a.bin";
-    catalogue.Clear();
-    EXPECT_TRUE(catalogue.firmwareFiles.empty());
-    EXPECT_TRUE(catalogue.firmwareFileMap.empty());
-    EXPECT_EQ(catalogue.selectedFirmwareName, "a.bin");
+    EXPECT_EQ(catalogue.firmwareFiles, listed);
+    EXPECT_EQ(trace.lines, second);
 }
 
-TEST(FirmwareFile, UnreadableDirectoryIsReportedAndLeavesCatalogueEmpty) {
-    fake::ScratchDir dir("missing");
-    for (const std::string& name : {dir.File("absent"), std::string()}) {
+TEST(FirmwareFile, UnreadableDirectoryLeavesErrnoForTheCallersMessage) {
+    for (const std::string name : {"firmware-scratch/absent", ""}) {
         FirmwareFile catalogue;
         int32_t count = 7;
-        fake::TraceLines trace;
+        TraceLines trace;
         errno = 0;
         EXPECT_EQ(catalogue.ScanFirmwareFiles(name, count), -1);
-        EXPECT_EQ(errno, ENOENT) << "the caller reports the failure from errno";
+        EXPECT_EQ(errno, ENOENT);
         EXPECT_EQ(count, 0);
         EXPECT_TRUE(catalogue.firmwareFileMap.empty());
-        EXPECT_EQ(trace.lines, std::vector<std::string>{"opendir() error"});
+        EXPECT_EQ(trace.lines, Lines{"opendir() error"});
     }
+    // The trace must not disturb errno, not even when its file cannot be opened (a folder).
+    platform::SetEnvironment("CXP_FWUPDATE_TRACE", fs::current_path().string());
+    platform::ResetTraceSink();
+    FirmwareFile catalogue;
+    int32_t count = 0;
+    EXPECT_EQ(catalogue.ScanFirmwareFiles("firmware-scratch/absent", count), -1);
+    EXPECT_EQ(errno, ENOENT);
+    platform::UnsetEnvironment("CXP_FWUPDATE_TRACE");
+    platform::ResetTraceSink();
 }

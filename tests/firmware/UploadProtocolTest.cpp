@@ -2,78 +2,138 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <sstream>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/ConsoleReports.h"
 #include "discovery/ProducerManager.h"
 #include "firmware/FirmwareImage.h"
-#include "firmware/ImageCrc32.h"
+#include "firmware/RegisterMap.h"
 #include "firmware/UploadInternals.h"
-#include "tests/firmware/FakeCamera.h"
-#include "tests/firmware/ScratchDir.h"
+#include "gentl/DebugTrace.h"
+#include "gentl/TQGenTLWrapper.h"
 
 namespace {
 using Lines = std::vector<std::string>;
 
-const std::string kWarning = "----------------------------------------------------\n"
-                             "WARN: NOT YET FINISHED, DON'T PLUGOUT THIS CAMERA!! \n"
-                             "WARN: PLEASE WAIT UNTIL THIS CAMERA APPEARS AGAIN!! \n"
-                             "----------------------------------------------------\n"
-                             "Please wait ...";
 const std::string kFinish = "W 0x0000B0E8 0000D2C4";
-const std::string kWrite = "TQGenTLWrapper::GCWritePort hPort:0x00000000000CA0E0 Address:0x";
-const std::string kRead = "TQGenTLWrapper::GCReadPort hPort:0x00000000000CA0E0 Address:0x";
+void* const kPort = reinterpret_cast<void*>(0xCA0E0);
+
+// The camera behind a producer that has only the two port calls. Every access is recorded as
+// "W 0x0000AB00 00005B17", "W 0x70000000 [1024]" (data), "R 0x0000AB0C 12345678" or, failed,
+// "R 0x0000AB0C".
+struct Camera {
+    int failWrite = 0;             // 1-based number of the write that fails; 0: none
+    uint64_t failWriteAddress = 0; // every write to this address fails
+    int busyReads = 0;             // checksum reads that fail before the camera answers
+    int writes = 0;
+    Lines traffic;
+} camera;
+std::vector<unsigned> sleeps;
+
+void Record(char kind, uint64_t address, const uint8_t* bytes, size_t size) {
+    char line[48];
+    const int n = std::snprintf(line, sizeof line, "%c 0x%08llX", kind,
+                                static_cast<unsigned long long>(address));
+    if (bytes && size == 4) {
+        std::snprintf(line + n, sizeof line - n, " %02X%02X%02X%02X", bytes[0], bytes[1], bytes[2],
+                      bytes[3]);
+    } else if (bytes) {
+        std::snprintf(line + n, sizeof line - n, " [%zu]", size);
+    }
+    camera.traffic.push_back(line);
+}
+
+GC_ERROR GC_CALLTYPE WritePort(PORT_HANDLE, uint64_t address, const void* buffer, size_t* size) {
+    Record('W', address, static_cast<const uint8_t*>(buffer), *size);
+    const bool fails = ++camera.writes == camera.failWrite || address == camera.failWriteAddress;
+    return fails ? GC_ERR_IO : GC_ERR_SUCCESS;
+}
+
+GC_ERROR GC_CALLTYPE ReadPort(PORT_HANDLE, uint64_t address, void* buffer, size_t* size) {
+    static const uint8_t value[4] = {0x12, 0x34, 0x56, 0x78};
+    const bool answers = address == regs::kUpdateChecksum && camera.busyReads-- <= 0;
+    if (answers) {
+        std::memcpy(buffer, value, sizeof value);
+    }
+    Record('R', address, answers ? value : nullptr, *size);
+    return answers ? GC_ERR_SUCCESS : GC_ERR_TIMEOUT;
+}
+
+GC_ERROR GC_CALLTYPE NotUsed() {
+    ADD_FAILURE() << "the upload called a producer function other than the port calls";
+    return GC_ERR_NOT_IMPLEMENTED;
+}
+
+TQRemoteDevice& Device() {
+    static TQGenTLWrapper wrapper([](const char* name) {
+        const std::string function = name;
+        return function == "GCWritePort"  ? reinterpret_cast<void*>(&WritePort)
+               : function == "GCReadPort" ? reinterpret_cast<void*>(&ReadPort)
+                                          : reinterpret_cast<void*>(&NotUsed);
+    });
+    static TQRemoteDevice device = [] {
+        TQRemoteDevice camera;
+        camera.hPort = kPort;
+        camera.wrapper = &wrapper;
+        return camera;
+    }();
+    return device;
+}
 
 struct Outcome {
-    int32_t result = 99;
+    UploadEnd end = UploadEnd::FileUnusable;
     std::string console;
     Lines traffic;
     Lines trace;
 };
 
-// One update of the fake camera through the manager, as the run performs it.
-Outcome UpdateCamera(const fake::Camera& camera, const std::string& file,
-                     const UploadControl& control = UploadControl()) {
+// One update of a fresh camera through the manager, as the run performs it. The pauses are
+// recorded instead of taken unless they must be real.
+Outcome Update(const std::string& file, const Camera& setup = {}, const UploadControl& control = {},
+               bool realPauses = false) {
+    camera = setup;
+    sleeps.clear();
+    SetUploadSleep(realPauses ? nullptr : +[](unsigned ms) { sleeps.push_back(ms); });
     ProducerManager manager;
     manager.cameraMap[0] = nullptr;
-    manager.cameraMap[1] = &fake::RemoteDevice();
+    manager.cameraMap[1] = &Device();
     manager.selectedCamera = 1;
-    fake::RecordSleeps();
-    Outcome outcome;
-    fake::TraceLines trace;
+    Outcome o;
+    SetTraceObserver([&o](const std::string& line) { o.trace.push_back(line); });
     testing::internal::CaptureStdout();
     ConsoleUploadReport report;
-    const UploadEnd end = manager.RunFirmwareUpdate(file, report, control).end;
-    outcome.result = end == UploadEnd::Answered ? 0 : -1;
+    o.end = manager.RunFirmwareUpdate(file, report, control).end;
     std::fflush(stdout);
-    outcome.console = testing::internal::GetCapturedStdout();
-    outcome.traffic = camera.Traffic();
-    outcome.trace = trace.lines;
-    return outcome;
+    o.console = testing::internal::GetCapturedStdout();
+    SetTraceObserver(nullptr);
+    o.traffic = camera.traffic;
+    return o;
+}
+
+std::string Scratch(const std::string& name) {
+    std::filesystem::create_directories("firmware-scratch");
+    return (std::filesystem::current_path() / "firmware-scratch" / name).string();
+}
+
+std::string Write(const std::string& name, const std::string& content) {
+    std::ofstream(Scratch(name), std::ios::binary) << content;
+    return Scratch(name);
 }
 
 std::string Pattern(size_t size) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<char>(i % 251 + 1); // never zero, so padding stands out
+        bytes[i] = static_cast<char>(i % 251 + 1);
     }
     return bytes;
 }
 
-std::string Hex32(uint32_t value) {
-    char text[9];
-    std::snprintf(text, sizeof text, "%08X", value);
-    return text;
-}
-
-std::string Contains(const std::string& haystack, const std::string& needle) {
-    return haystack.find(needle) == std::string::npos ? "missing: " + needle : "";
-}
-
-// A stream whose end lies `claimed` bytes in, but which delivers only `content`.
+// A stream whose end lies `claimed` bytes in (-1: it cannot be found), but which delivers only
+// `content`.
 class ClaimingFile : public std::streambuf {
 public:
     ClaimingFile(std::string content, std::streamoff claimed)
@@ -104,215 +164,136 @@ private:
 };
 } // namespace
 
-TEST(Upload, ThreeByteImageGoesOutPaddedInOrderAndIsCommitted) {
-    fake::ScratchDir dir("abc");
-    const std::string file = dir.Write("TQ-12M-CXP_abc.bin", "abc");
-    fake::Camera& camera = fake::NewCamera();
-    camera.busyReads = 2;
-    Outcome o = UpdateCamera(camera, file);
-
-    EXPECT_EQ(o.result, 0);
-    EXPECT_EQ(o.console, "open file >>>" + file + "<<<\n" +
-                             "file size 3, upload size 4, crc a75d6850\n"
-                             "\rremaining 4    \rupload done     \nflash to eeprom\n" +
-                             kWarning);
+TEST(Upload, PaddedImageThenTheCameraIsPolledUntilItAnswersOneTraceLineAnAccess) {
+    Camera busy;
+    busy.busyReads = 2;
+    const Outcome o = Update(Write("TQ-12M-CXP_abc.bin", "abc"), busy);
+    EXPECT_EQ(o.end, UploadEnd::Answered);
     EXPECT_EQ(o.traffic,
               (Lines{"W 0x0000AB00 00005B17", "W 0x0000AB04 00000000", "W 0x0000AB08 00000004",
                      "W 0x70000000 61626300", "W 0x0000AB0C A75D6850", "W 0x0000AB10 00000001",
                      "R 0x0000AB0C", "R 0x0000AB0C", "R 0x0000AB0C 12345678", kFinish}));
-    const std::string busy = "TQGenTLWrapper::GCReadPort Failed! hPort:0x00000000000CA0E0 "
-                             "Address:0x000000000000AB0C";
-    EXPECT_EQ(o.trace, (Lines{kWrite + "ab00", kWrite + "ab04", kWrite + "ab08",
-                              kWrite + "70000000", kWrite + "ab0c", kWrite + "ab10", busy, busy,
-                              kRead + "000000000000AB0C", kWrite + "b0e8"}));
+    const std::string write = "TQGenTLWrapper::GCWritePort hPort:0x00000000000CA0E0 Address:0x";
+    const std::string failed = "TQGenTLWrapper::GCReadPort Failed! hPort:0x00000000000CA0E0 "
+                               "Address:0x000000000000AB0C";
+    EXPECT_EQ(o.trace, (Lines{write + "ab00", write + "ab04", write + "ab08", write + "70000000",
+                              write + "ab0c", write + "ab10", failed, failed,
+                              "TQGenTLWrapper::GCReadPort hPort:0x00000000000CA0E0 "
+                              "Address:0x000000000000AB0C",
+                              write + "b0e8"}));
     // The fixed settling time, then one pause per failed poll.
-    EXPECT_EQ(fake::RecordedSleeps(), (std::vector<unsigned>{2000, 500, 500}));
-}
-
-TEST(Upload, ImageIsSentInChunksOfAtMost1024BytesWithZeroPadding) {
-    struct Case {
-        size_t fileSize;
-        std::vector<size_t> chunks;
-    };
-    for (const Case& c :
-         {Case{1024, {1024}}, Case{1025, {1024, 4}}, Case{5000, {1024, 1024, 1024, 1024, 904}}}) {
-        SCOPED_TRACE(c.fileSize);
-        fake::ScratchDir dir("chunks");
-        const std::string content = Pattern(c.fileSize);
-        const std::string file = dir.Write("TQ-12M-CXP.bin", content);
-        fake::Camera& camera = fake::NewCamera();
-        Outcome o = UpdateCamera(camera, file);
-        EXPECT_EQ(o.result, 0);
-
-        const uint32_t uploadSize = static_cast<uint32_t>((c.fileSize + 3) / 4 * 4);
-        std::string padded = content + std::string(uploadSize - c.fileSize, '\0');
-        EXPECT_EQ(camera.window, std::vector<uint8_t>(padded.begin(), padded.end()));
-        const uint32_t crc =
-            ImageCrc32(reinterpret_cast<const uint8_t*>(padded.data()), uploadSize);
-
-        ASSERT_EQ(camera.accesses.size(), 3 + c.chunks.size() + 4);
-        EXPECT_EQ(o.traffic[2], "W 0x0000AB08 " + Hex32(uploadSize));
-        std::string progress;
-        uint32_t offset = 0;
-        for (size_t i = 0; i < c.chunks.size(); ++i) {
-            const fake::PortAccess& a = camera.accesses[3 + i];
-            EXPECT_EQ(a.address, 0x70000000u + offset);
-            EXPECT_EQ(a.size, c.chunks[i]);
-            progress += "\rremaining " + std::to_string(uploadSize - offset) + "    ";
-            offset += static_cast<uint32_t>(c.chunks[i]);
-        }
-        EXPECT_EQ(o.traffic[3 + c.chunks.size()], "W 0x0000AB0C " + Hex32(crc));
-        EXPECT_EQ(Contains(o.console, progress + "\rupload done     \n"), "");
-        char summary[96];
-        std::snprintf(summary, sizeof summary, "file size %zu, upload size %u, crc %08x\n",
-                      c.fileSize, uploadSize, crc);
-        EXPECT_EQ(Contains(o.console, summary), "");
-        // Exactly one trace line per port access.
-        EXPECT_EQ(o.trace.size(), camera.accesses.size());
-    }
+    EXPECT_EQ(sleeps, (std::vector<unsigned>{2000, 500, 500}));
 }
 
 // A write that fails and a stop request before a write end the upload the same way: nothing
 // after that point, above all no flash command, but UpdateFinish.
 TEST(Upload, FirstFailedWriteOrStopRequestEndsTheUploadButFinishIsStillWritten) {
-    fake::ScratchDir dir("failing");
-    const std::string file = dir.Write("TQ-12M-CXP.bin", Pattern(2049));
-    fake::Camera& reference = fake::NewCamera();
-    const Lines complete = UpdateCamera(reference, file).traffic;
+    const std::string file = Write("TQ-12M-CXP.bin", Pattern(2049));
+    const Lines complete = Update(file).traffic;
     ASSERT_EQ(complete.size(), 10u); // 3 header, 3 chunks, checksum, flash, read, finish
-
-    const uint64_t addresses[] = {0xAB00,     0xAB04,     0xAB08, 0x70000000,
-                                  0x70000400, 0x70000800, 0xAB0C, 0xAB10};
+    const char* addresses[] = {"ab00",     "ab04",     "ab08", "70000000",
+                               "70000400", "70000800", "ab0c", "ab10"};
     for (bool stop : {false, true}) {
         for (int failing = 1; failing <= 8; ++failing) {
             SCOPED_TRACE((stop ? "stop before write " : "failed write ") + std::to_string(failing));
-            fake::Camera& camera = fake::NewCamera();
+            Camera setup;
             UploadControl control;
             int asked = 0;
             if (stop) {
                 control.stopSending = [&asked, failing] { return ++asked >= failing; };
             } else {
-                camera.failWrite = failing;
+                setup.failWrite = failing;
             }
-            Outcome o = UpdateCamera(camera, file, control);
-            EXPECT_EQ(o.result, -1);
+            const Outcome o = Update(file, setup, control);
+            EXPECT_EQ(o.end, stop ? UploadEnd::Interrupted : UploadEnd::WriteFailed);
             Lines expected(complete.begin(), complete.begin() + failing - (stop ? 1 : 0));
             expected.push_back(kFinish);
             EXPECT_EQ(o.traffic, expected);
-            char message[96];
-            std::snprintf(message, sizeof message,
-                          "write to camera failed at address 0x%llx, firmware not flashed\n",
-                          static_cast<unsigned long long>(addresses[failing - 1]));
-            const std::string ending =
-                stop ? "\nupload interrupted, firmware not flashed\n" : std::string(message);
+            const std::string ending = stop ? "\nupload interrupted, firmware not flashed\n"
+                                            : "write to camera failed at address 0x" +
+                                                  std::string(addresses[failing - 1]) +
+                                                  ", firmware not flashed\n";
             EXPECT_EQ(o.console.substr(o.console.size() - ending.size()), ending) << o.console;
-            EXPECT_EQ(Contains(o.console, "Please wait"), "missing: Please wait");
-            EXPECT_TRUE(fake::RecordedSleeps().empty());
-            if (!stop) {
-                EXPECT_EQ(Contains(o.trace[failing - 1], " Failed! "), "");
-            }
+            EXPECT_EQ(o.console.find("Please wait"), std::string::npos);
+            EXPECT_TRUE(sleeps.empty());
         }
     }
 
     // The secondary target's write is guarded the same way.
-    const std::string secondary = dir.Write("TQ-12M-CXP_secondary.bin", "abc");
-    fake::Camera& camera = fake::NewCamera();
-    camera.failWriteAddress = 0xAB14;
-    Outcome o = UpdateCamera(camera, secondary);
-    EXPECT_EQ(o.result, -1);
-    EXPECT_EQ(o.traffic.size(), 5u);
-    EXPECT_EQ(o.traffic.back(), kFinish);
-    EXPECT_EQ(Contains(o.console, "failed at address 0xab14, firmware not flashed\n"), "");
+    Camera refusing;
+    refusing.failWriteAddress = 0xAB14;
+    Outcome o = Update(Write("TQ-12M-CXP_secondary.bin", "abc"), refusing);
+    EXPECT_EQ(o.traffic, (Lines{complete[0], complete[1], "W 0x0000AB08 00000004",
+                                "W 0x0000AB14 00000002", kFinish}));
+    EXPECT_NE(o.console.find("crc a75d6850\nwrite to camera failed at address 0xab14, firmware "
+                             "not flashed\n"),
+              std::string::npos)
+        << o.console;
 
     // After a completed upload a refused finish write is only traced.
-    fake::Camera& finishing = fake::NewCamera();
-    finishing.failWriteAddress = 0xB0E8;
-    o = UpdateCamera(finishing, file);
-    EXPECT_EQ(o.result, 0);
+    refusing.failWriteAddress = 0xB0E8;
+    o = Update(file, refusing);
+    EXPECT_EQ(o.end, UploadEnd::Answered);
     EXPECT_EQ(o.trace.back(), "TQGenTLWrapper::GCWritePort Failed! hPort:0x00000000000CA0E0 "
                               "Address:0xb0e8");
-    EXPECT_EQ(Contains(o.console, "write to camera failed"), "missing: write to camera failed");
+    EXPECT_EQ(o.console.find("write to camera failed"), std::string::npos);
 }
 
 TEST(Upload, TheWaitForAFlashedCameraEndsAtItsLimitOrOnRequest) {
-    fake::ScratchDir dir("wait");
-    const std::string file = dir.Write("TQ-12M-CXP.bin", "abcd");
-    struct Case {
-        uint64_t limitMs;
-        bool stop;
-        UploadEnd end;
-    };
-    for (const Case& c :
-         {Case{300, false, UploadEnd::WaitTimedOut}, Case{0, true, UploadEnd::WaitStopped}}) {
-        SCOPED_TRACE(c.limitMs);
-        fake::Camera& camera = fake::NewCamera();
-        camera.busyReads = 1000;
+    const std::string file = Write("TQ-12M-CXP.bin", "abcd");
+    for (bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stopped" : "limited");
+        Camera silent;
+        silent.busyReads = 1000;
         UploadControl control;
-        control.waitTimeoutMs = c.limitMs;
-        if (c.stop) {
+        control.waitTimeoutMs = stop ? 0 : 300;
+        if (stop) {
             control.stopWaiting = [] { return true; };
         }
-        SetUploadSleep(nullptr); // the limit is measured on the real clock
-        ConsoleUploadReport report;
-        ProducerManager manager;
-        manager.cameraMap[0] = &fake::RemoteDevice();
-        testing::internal::CaptureStdout();
         const auto started = std::chrono::steady_clock::now();
-        const UploadOutcome outcome = manager.RunFirmwareUpdate(file, report, control);
-        const auto took = std::chrono::steady_clock::now() - started;
-        testing::internal::GetCapturedStdout();
-        EXPECT_EQ(outcome.end, c.end);
-        EXPECT_TRUE(outcome.Flashed());
-        EXPECT_LT(took, std::chrono::milliseconds(1500)) << "the fixed 2000 ms counts too";
-        const Lines traffic = camera.Traffic();
-        ASSERT_GE(traffic.size(), 2u);
-        EXPECT_EQ(traffic[traffic.size() - 2], c.stop ? "W 0x0000AB10 00000001" : "R 0x0000AB0C");
-        EXPECT_EQ(traffic.back(), kFinish);
+        const Outcome o = Update(file, silent, control, true); // the limit is on the real clock
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500))
+            << "the fixed 2000 ms counts too";
+        EXPECT_EQ(o.end, stop ? UploadEnd::WaitStopped : UploadEnd::WaitTimedOut);
+        ASSERT_GE(o.traffic.size(), 2u);
+        EXPECT_EQ(o.traffic[o.traffic.size() - 2], stop ? "W 0x0000AB10 00000001" : "R 0x0000AB0C");
+        EXPECT_EQ(o.traffic.back(), kFinish);
     }
 }
 
+// Empty, too large and folder: the end-to-end tests. Here what only a missing file or a seam
+// can show.
 TEST(Upload, UnreadableFilesStopBeforeAnyRegister) {
-    fake::ScratchDir dir("unreadable");
-    const std::string missing = dir.File("TQ-12M-CXP_absent.bin");
-    fake::Camera& camera = fake::NewCamera();
-    Outcome o = UpdateCamera(camera, missing);
-    EXPECT_EQ(o.result, -1);
+    const std::string missing = Scratch("TQ-12M-CXP_absent.bin");
+    const Outcome o = Update(missing);
     EXPECT_EQ(o.console, "open file >>>" + missing + "<<<\nfile open not successful\n");
     EXPECT_EQ(o.traffic, Lines{kFinish});
 
-    // A file may promise more than it delivers; only a seam can make one do that.
-    struct Case {
-        std::streamoff claimed; // where the end lies; -1: it cannot be found
-        ImageLoad load;
-        std::string message;
-    };
-    for (const Case& c : {Case{10, ImageLoad::ReadError, "file reading error\n"},
-                          Case{-1, ImageLoad::ReadError, "file reading error\n"},
-                          Case{0, ImageLoad::Empty, "firmware file is empty\n"},
-                          Case{0x80000000LL, ImageLoad::TooLarge, "firmware file is too large\n"},
-                          Case{6, ImageLoad::Loaded, ""}}) {
-        SCOPED_TRACE(c.claimed);
-        ClaimingFile buffer("abcdef", c.claimed);
+    // A file that promises more than it delivers, one whose end cannot be found, and a sound one.
+    for (std::streamoff claimed : {10, -1, 6}) {
+        SCOPED_TRACE(claimed);
+        ClaimingFile buffer("abcdef", claimed);
         std::istream file(&buffer);
         std::vector<uint8_t> image(3, 0xEE);
         uint32_t fileSize = 99;
-        EXPECT_EQ(LoadFirmwareImage(file, image, fileSize), c.load);
-        if (c.load == ImageLoad::Loaded) {
+        if (claimed == 6) {
+            EXPECT_EQ(LoadFirmwareImage(file, image, fileSize), ImageLoad::Loaded);
             EXPECT_EQ(image, (std::vector<uint8_t>{'a', 'b', 'c', 'd', 'e', 'f', 0, 0}));
             EXPECT_EQ(fileSize, 6u);
             continue;
         }
+        EXPECT_EQ(LoadFirmwareImage(file, image, fileSize), ImageLoad::ReadError);
         EXPECT_TRUE(image.empty()) << "nothing may be kept of a refused file";
 
-        ClaimingFile again("abcdef", c.claimed);
+        ClaimingFile again("abcdef", claimed);
         std::istream stream(&again);
-        fake::Camera& camera = fake::NewCamera();
+        camera = Camera();
         testing::internal::CaptureStdout();
         ConsoleUploadReport report;
-        EXPECT_EQ(UploadFirmwareFrom(fake::RemoteDevice(), "TQ-12M-CXP.bin", stream, report).end,
+        EXPECT_EQ(UploadFirmwareFrom(Device(), "TQ-12M-CXP.bin", stream, report).end,
                   UploadEnd::FileUnusable);
         std::fflush(stdout);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.message);
-        EXPECT_TRUE(camera.accesses.empty());
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "file reading error\n");
+        EXPECT_TRUE(camera.traffic.empty());
     }
 }

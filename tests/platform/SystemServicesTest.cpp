@@ -1,59 +1,111 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
+#include <utility>
 
+#include "gentl/DebugTrace.h"
+#include "platform/DirectoryReader.h"
 #include "platform/Environment.h"
 #include "platform/Sha256.h"
 #include "platform/SystemInfo.h"
+#include "platform/TraceSink.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
+// Every entry, dot entries included, with its type; the end stays the end.
+TEST(DirectoryReader, RefusesWhatIsNoDirectoryWithTheRightErrnoListsAllOfTheRest) {
+    const fs::path dir = fs::current_path() / "platform-scratch" / "listing";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "sub.cti");
+    std::ofstream(dir / "a.cti") << "x";
+    const std::string missing = (dir / "missing").string(), plain = (dir / "a.cti").string();
+    const std::pair<const char*, int> cases[] = {
+        {nullptr, ENOENT}, {"", ENOENT}, {missing.c_str(), ENOENT}, {plain.c_str(), ENOTDIR}};
+    for (const auto& [name, code] : cases) {
+        errno = 0;
+        EXPECT_EQ(DirectoryReader::opendir(name), nullptr);
+        EXPECT_EQ(errno, code) << (name ? name : "(null)");
+    }
+
+    DirectoryStream* stream = DirectoryReader::opendir(dir.string().c_str());
+    ASSERT_NE(stream, nullptr);
+    using Types = std::map<std::string, int32_t>;
+    Types types;
+    while (DirectoryEntry* entry = DirectoryReader::readdir(stream)) {
+        EXPECT_EQ(entry->nameLength, std::strlen(entry->name));
+        EXPECT_TRUE(types.emplace(entry->name, entry->type).second) << entry->name << " twice";
+    }
+    const int32_t d = kTypeDirectory, f = kTypeRegular;
+    EXPECT_EQ(types, (Types{{".", d}, {"..", d}, {"a.cti", f}, {"sub.cti", d}}));
+    EXPECT_EQ(DirectoryReader::readdir(stream), nullptr);
+    EXPECT_EQ(DirectoryReader::closedir(stream), 0);
+}
+
+TEST(TraceSink, FileOverrideWritesOneLinePerMessageCutAt4095) {
+    const fs::path file = fs::current_path() / "platform-trace.log";
+    fs::remove(file);
+    ASSERT_TRUE(platform::SetEnvironment("CXP_FWUPDATE_TRACE", file.string()));
+    platform::ResetTraceSink();
+    DebugTrace("first %s", "line");
+    DebugTrace("ends with its own line end\n");
+    DebugTrace("%s", std::string(5000, 'x').c_str());
+    DebugTrace("%s", "100%s literal");
+    platform::ResetTraceSink();
+    platform::UnsetEnvironment("CXP_FWUPDATE_TRACE");
+    std::ostringstream text;
+    text << std::ifstream(file, std::ios::binary).rdbuf();
+    EXPECT_EQ(text.str(), "first line\nends with its own line end\n" + std::string(4095, 'x') +
+                              "\n100%s literal\n");
+}
+
 TEST(Sha256, FipsVectorsWholeAndInPieces) {
-    const struct {
-        std::string piece;
-        size_t repeat;
-        const char* digest;
-    } cases[] = {
-        {"", 1, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-        {"abc", 1, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", 1,
-         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-        {std::string(1000, 'a'), 1000,
+    const std::pair<std::string, const char*> cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {std::string(1000000, 'a'),
          "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
     };
     platform::Sha256 hash; // one object throughout: Final starts the next message
-    for (const auto& c : cases) {
-        std::string whole;
-        for (size_t i = 0; i < c.repeat; ++i) {
-            hash.Update(c.piece.data(), c.piece.size());
-            whole += c.piece;
+    for (const auto& [text, digest] : cases) {
+        for (size_t at = 0; at < text.size(); at += 1000) {
+            hash.Update(text.data() + at, std::min<size_t>(1000, text.size() - at));
         }
-        EXPECT_EQ(hash.Final(), c.digest) << whole.size() << " bytes";
-        EXPECT_EQ(platform::Sha256Hex(whole.data(), whole.size()), c.digest);
+        EXPECT_EQ(hash.Final(), digest) << text.size() << " bytes";
+        EXPECT_EQ(platform::Sha256Hex(text.data(), text.size()), digest);
     }
 }
 
+// The zone goes through the environment functions, which must tell undefined from empty: the
+// search path takes an empty value for one empty entry.
 TEST(SystemInfo, UtcTimestampsIgnoreTheLocalZoneAndCutFractions) {
     using namespace std::chrono;
-    const struct {
-        long long seconds;
-        int milliseconds;
-        const char* text;
-    } cases[] = {
-        {0, 0, "1970-01-01T00:00:00Z"},
-        {1796619301, 999, "2026-12-07T04:55:01Z"},
-        {951868799, 0, "2000-02-29T23:59:59Z"},
-        {4107542400, 0, "2100-03-01T00:00:00Z"}, // past 2038, and no leap day in 2100
-    };
-    std::string zone;
-    const bool hadZone = platform::ReadEnvironment("TZ", zone);
-    platform::SetEnvironment("TZ", "XST-5");
-    for (const auto& c : cases) {
-        const system_clock::time_point when(seconds(c.seconds) + milliseconds(c.milliseconds));
-        EXPECT_EQ(platform::UtcTimestamp(when), c.text);
+    std::string saved, value = "untouched";
+    const bool hadZone = platform::ReadEnvironment("TZ", saved);
+    ASSERT_TRUE(platform::UnsetEnvironment("TZ"));
+    EXPECT_FALSE(platform::ReadEnvironment("TZ", value));
+    for (const std::string zone : {"", "XST-5"}) {
+        ASSERT_TRUE(platform::SetEnvironment("TZ", zone));
+        EXPECT_TRUE(platform::ReadEnvironment("TZ", value));
+        EXPECT_EQ(value, zone);
     }
-    hadZone ? platform::SetEnvironment("TZ", zone) : platform::UnsetEnvironment("TZ");
+    const std::pair<long long, const char*> cases[] = {
+        {1796619301999, "2026-12-07T04:55:01Z"},
+        {951868799000, "2000-02-29T23:59:59Z"},
+        {4107542400000, "2100-03-01T00:00:00Z"}, // past 2038, and no leap day in 2100
+    };
+    for (const auto& [ms, text] : cases) {
+        EXPECT_EQ(platform::UtcTimestamp(system_clock::time_point(milliseconds(ms))), text);
+    }
+    hadZone ? platform::SetEnvironment("TZ", saved) : platform::UnsetEnvironment("TZ");
 
     const std::string host = platform::HostName();
     EXPECT_FALSE(host.empty());

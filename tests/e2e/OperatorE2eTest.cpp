@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/ProcessRunner.h"
+#include "tests/e2e/E2eSupport.h"
+
+// What the operator sees and can do while an update runs: console text as it happens, an
+// interrupt during the upload, too little memory for the image.
+namespace {
+using Lines = std::vector<std::string>;
+
+const std::string kModel = "TQ-12M-CXP";
+const std::string kCamera =
+    "[interface CXP-IF0]\ndevices = CXP-DEV0\n[device CXP-DEV0]\ncamera = cam0\n[camera cam0]\n";
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// cam0's accesses to the update registers (0xAB00 on), without the camera name.
+Lines UpdateTraffic(const e2e::ToolResult& r) {
+    Lines lines;
+    for (const std::string& line : r.trafficLines) {
+        std::istringstream fields(line);
+        std::string camera, kind, address;
+        fields >> camera >> kind >> address;
+        if (camera == "cam0" && std::stoull(address, nullptr, 16) >= 0xAB00) {
+            lines.push_back(line.substr(camera.size() + 1));
+        }
+    }
+    return lines;
+}
+
+e2e::ToolRun Interactive(const e2e::ScratchDir& dir, const std::string& simConfig) {
+    e2e::ToolRun run;
+    run.input = "0\n0\n0\n\n";
+    run.workingDirectory = dir.Path();
+    run.simConfig = simConfig;
+    return run;
+}
+} // namespace
+
+TEST(OperatorE2e, ConsoleTextReachesAPipeWhenItIsPrinted) {
+    e2e::ScratchDir dir("console-as-printed");
+    dir.Write(kModel + ".bin", "abcd");
+    e2e::ToolResult r = e2e::RunTool(Interactive(dir, kCamera + "busy_ms = 3000\n"));
+    ASSERT_EQ(r.status, 0) << r.Diagnostics();
+    const double waiting = platform::FirstArrival(r.consoleChunks, "Please wait ...");
+    const double done = platform::FirstArrival(r.consoleChunks, "Now you can safely powercycle");
+    ASSERT_GE(waiting, 0) << r.console;
+    // The camera stays busy for 3 s after the flash command; a buffered console would hand
+    // both texts over together at the end.
+    EXPECT_GT(done - waiting, 2.0) << "Please wait at " << waiting << " s, done at " << done;
+}
+
+TEST(OperatorE2e, AnInterruptDuringTheUploadStopsItBeforeTheFlashCommand) {
+    e2e::ScratchDir dir("interrupted-upload");
+    dir.Write(kModel + ".bin", std::string(256 * 1024, 'x'));
+    // 5 ms a write: the data phase lasts more than a second.
+    e2e::ToolRun run = Interactive(dir, "[link]\nlatency_us = 5000\n" + kCamera);
+    run.interruptOnOutput = "remaining";
+    e2e::ToolResult r = e2e::RunTool(run);
+    ASSERT_EQ(r.interruptsSent, 1u) << r.Diagnostics();
+    EXPECT_EQ(r.status, 130) << r.Diagnostics();
+    const std::string console = r.console;
+    const std::string ending = "\nupload interrupted, firmware not flashed\n";
+    ASSERT_GE(console.size(), ending.size());
+    // No failure message of the run after it, and no key wait.
+    EXPECT_EQ(console.substr(console.size() - ending.size()), ending) << console;
+
+    const Lines traffic = UpdateTraffic(r);
+    ASSERT_GE(traffic.size(), 5u) << r.traffic;
+    EXPECT_EQ(traffic.front(), "W 0x0000AB00 4 0 00005B17");
+    EXPECT_EQ(traffic.back(), "W 0x0000B0E8 4 0 0000D2C4");
+    EXPECT_LT(traffic.size(), 3u + 256u + 1u) << "the data phase went on";
+    for (const std::string& line : traffic) {
+        EXPECT_FALSE(Contains(line, "0x0000AB0C") || Contains(line, "0x0000AB10")) << line;
+    }
+    EXPECT_EQ(r.Record("cam0.result.txt"), "") << "nothing was flashed";
+    ASSERT_GE(r.traceLines.size(), 2u);
+    EXPECT_EQ(r.traceLines.back(), "TQGenTLWrapper::GCCloseLib Successful");
+}
+
+TEST(OperatorE2e, TooLittleMemoryForTheImageEndsLikeAnUnreadableFile) {
+#if defined(_WIN32) || defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "needs an address-space limit for the tool, which the sanitizers' shadow "
+                    "memory and Windows do not allow";
+#else
+    e2e::ScratchDir dir("no-memory");
+    dir.Write(kModel + ".bin", "");
+    // Sparse, under the size limit, and far beyond what the tool may map.
+    std::filesystem::resize_file(dir.File(kModel + ".bin"), 1536ull << 20);
+    e2e::ToolRun run = Interactive(dir, "");
+    run.addressSpaceLimit = 512ull << 20;
+    e2e::ToolResult r = e2e::RunTool(run);
+    std::filesystem::remove(dir.File(kModel + ".bin"));
+    EXPECT_EQ(r.status, 1) << r.Diagnostics();
+    EXPECT_TRUE(Contains(r.console, "open file >>>" + kModel +
+                                        ".bin<<<\nnot enough memory for the firmware image\n"
+                                        "\nfirmware update failed, nothing was flashed\n"))
+        << r.console;
+    EXPECT_EQ(UpdateTraffic(r), Lines{"W 0x0000B0E8 4 0 0000D2C4"}) << r.traffic;
+    EXPECT_EQ(r.traceLines.back(), "TQGenTLWrapper::GCCloseLib Successful");
+#endif
+}
