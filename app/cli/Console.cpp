@@ -165,16 +165,17 @@ void UpdateConsole::Lift() {
     drawn = 0;
 }
 
-void UpdateConsole::Redraw() {
+void UpdateConsole::Redraw(bool onlyChanges) {
     if (!boardShown)
         return;
     const Steady::time_point now = Steady::now();
-    std::string text;
-    if (drawn > 0)
-        text += "\x1b[" + std::to_string(drawn) + "A\r";
+    std::string board;
     for (const std::unique_ptr<Line>& line : lines)
-        text += "\x1b[2K" + Render(*line, now) + "\n";
-    Write(human, text);
+        board += "\x1b[2K" + Render(*line, now) + "\n";
+    if (onlyChanges && drawn > 0 && board == shown)
+        return; // nothing new to show
+    Write(human, (drawn > 0 ? "\x1b[" + std::to_string(drawn) + "A\r" : std::string()) + board);
+    shown = board;
     drawn = lines.size();
     lastDraw = now;
 }
@@ -182,7 +183,7 @@ void UpdateConsole::Redraw() {
 void UpdateConsole::Tick() {
     std::lock_guard<std::mutex> lock(mutex);
     if (boardShown && Steady::now() - lastDraw >= kRedrawInterval)
-        Redraw();
+        Redraw(true);
 }
 
 void UpdateConsole::StopBoard() {
@@ -201,6 +202,7 @@ CameraProgress::CameraProgress(UpdateConsole& console, size_t line, const Camera
     : console(console), line(line), serialNumber(camera.serialNumber), deviceId(camera.deviceId) {}
 
 void CameraProgress::PhaseChanged(UploadPhase phase) {
+    this->phase = phase;
     if (phase == UploadPhase::Data)
         lastEvent = std::chrono::steady_clock::now();
     console.Phase(line, phase);

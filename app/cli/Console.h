@@ -51,8 +51,8 @@ private:
 
     void Write(std::FILE* stream, const std::string& text); // locked
     std::string Render(const Line& line, Steady::time_point now) const;
-    void Lift();   // locked: erase the board
-    void Redraw(); // locked
+    void Lift();                           // locked: erase the board
+    void Redraw(bool onlyChanges = false); // locked
 
     const bool json;
     const bool terminal;
@@ -60,7 +60,8 @@ private:
     std::mutex mutex;
     std::vector<std::unique_ptr<Line>> lines;
     bool boardShown = false;
-    size_t drawn = 0; // board lines now on the screen
+    size_t drawn = 0;  // board lines now on the screen
+    std::string shown; // and what they say
     Steady::time_point lastDraw;
 };
 
@@ -70,9 +71,11 @@ public:
     CameraProgress(UpdateConsole& console, size_t line, const CameraIdentity& camera);
     void PhaseChanged(UploadPhase phase) override;
     void Progress(uint32_t sent, uint32_t total) override;
+    UploadPhase Phase() const { return phase; }
 
 private:
     UpdateConsole& console;
+    UploadPhase phase = UploadPhase::Header;
     const size_t line;
     const std::string serialNumber;
     const std::string deviceId;

@@ -176,6 +176,70 @@ private:
     unsigned counts[6] = {};
 };
 
+// What an interrupt does to the cameras, decided under one lock: a camera sends its flash
+// command only if no interrupt counted before it, and what is said names exactly the cameras
+// that did and are not finished yet.
+class InterruptPlan {
+public:
+    InterruptPlan(UpdateConsole& console, const std::vector<std::string>& names,
+                  uint64_t waitTimeoutMs)
+        : console(console), names(names), state(names.size(), State::Sending),
+          waitLimit(waitTimeoutMs == 0 ? std::string("without a time limit")
+                                       : "up to " + Seconds(waitTimeoutMs / 1000.0)) {}
+
+    // Just before camera k's flash command: false once interrupted, else k is flashing.
+    bool MayFlash(size_t k) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (platform::InterruptCount() > 0)
+            return false;
+        state[k] = State::Flashing;
+        return true;
+    }
+
+    // Camera k's outcome is known; says first what an interrupt did to it.
+    void Finished(size_t k) {
+        Announce();
+        std::lock_guard<std::mutex> lock(mutex);
+        state[k] = State::Finished;
+    }
+
+    // Says once what the first interrupt does and once what the second does; from any thread.
+    void Announce() {
+        std::lock_guard<std::mutex> lock(mutex);
+        const int count = std::min(platform::InterruptCount(), 2);
+        if (count <= said)
+            return;
+        std::string flashing;
+        size_t waitedFor = 0;
+        for (size_t k = 0; k < names.size(); ++k)
+            if (state[k] == State::Flashing)
+                flashing += (waitedFor++ == 0 ? "" : ", ") + names[k];
+        std::string text;
+        if (said == 0) {
+            text = "interrupted: no camera gets its flash command any more; the ones still "
+                   "sending stop after the write in progress\n";
+            if (!flashing.empty())
+                text += "waiting " + waitLimit + " for the cameras already flashing: " + flashing +
+                        " (interrupt again to stop waiting)\n";
+        }
+        if (count > 1 && !flashing.empty())
+            text += "interrupted again: no more waiting for " + flashing +
+                    (waitedFor == 1 ? "; it may" : "; they may") + " still be flashing\n";
+        said = count;
+        if (!text.empty())
+            console.Say(text);
+    }
+
+private:
+    enum class State { Sending, Flashing, Finished };
+    UpdateConsole& console;
+    const std::vector<std::string> names;
+    std::vector<State> state;
+    const std::string waitLimit;
+    std::mutex mutex;
+    int said = 0; // interrupts announced
+};
+
 // Reads the whole file once; the workers share it read-only. Empty when usable, else why not.
 std::string LoadFile(const std::string& name, LoadedImage& image) {
     namespace fs = std::filesystem;
@@ -409,7 +473,6 @@ int RunUpdate(const UpdateOptions& options) {
 
     // Every camera has its own worker, at most --jobs at once; all share the one image.
     UploadControl control;
-    control.stopSending = [] { return platform::InterruptCount() > 0; };
     control.stopWaiting = [] { return platform::InterruptCount() > 1; };
     control.waitTimeoutMs =
         static_cast<uint64_t>(std::min(options.waitTimeoutSeconds, 1e9) * 1000.0 + 0.5);
@@ -417,6 +480,7 @@ int RunUpdate(const UpdateOptions& options) {
     std::vector<std::string> names;
     for (size_t i : targets)
         names.push_back(CameraName(cameras[i]));
+    InterruptPlan plan(console, names, control.waitTimeoutMs);
     console.StartBoard(names);
 
     std::mutex doneMutex;
@@ -427,8 +491,15 @@ int RunUpdate(const UpdateOptions& options) {
         for (size_t k = next++; k < targets.size(); k = next++) {
             const CameraIdentity& camera = cameras[targets[k]];
             CameraProgress progress(console, k, camera);
+            UploadControl own = control;
+            own.stopSending = [&progress, &plan, k] {
+                // The write asked about after the checksum is the flash command.
+                return progress.Phase() == UploadPhase::Flash ? !plan.MayFlash(k)
+                                                              : platform::InterruptCount() > 0;
+            };
             const Attempt attempt =
-                UpdateCamera(*producer.cameras[targets[k]], image, secondary, progress, control);
+                UpdateCamera(*producer.cameras[targets[k]], image, secondary, progress, own);
+            plan.Finished(k);
             outcomes.Add(camera, attempt);
             console.Finished(k, kResultNames[static_cast<int>(attempt.result)],
                              ResultLine(camera, attempt));
@@ -443,8 +514,7 @@ int RunUpdate(const UpdateOptions& options) {
     for (size_t j = 0; j < jobs; ++j)
         workers.emplace_back(work);
 
-    // This thread keeps the board moving and tells what an interrupt does.
-    int interruptsSeen = 0;
+    // This thread keeps the board moving and says what an interrupt does.
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(doneMutex);
@@ -453,20 +523,12 @@ int RunUpdate(const UpdateOptions& options) {
             if (finished == targets.size())
                 break;
         }
-        const int interrupts = platform::InterruptCount();
-        if (interrupts > interruptsSeen) {
-            if (interruptsSeen == 0)
-                console.Say("interrupted: no camera gets its flash command any more; cameras "
-                            "already flashing are waited for (interrupt again to stop "
-                            "waiting)\n");
-            if (interrupts > 1)
-                console.Say("interrupted again: waiting stopped\n");
-            interruptsSeen = interrupts;
-        }
+        plan.Announce();
         console.Tick();
     }
     for (std::thread& worker : workers)
         worker.join();
+    plan.Announce(); // an interrupt after the last camera finished
     console.StopBoard();
     producer.Close();
     return outcomes.Finish(ExitStatus(outcomes, platform::InterruptCount() > 0), skipped);

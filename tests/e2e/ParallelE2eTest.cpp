@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/E2eSupport.h"
+
+// Four cameras updated side by side by one run of the command line.
+namespace {
+using Json = nlohmann::json;
+using Lines = std::vector<std::string>;
+
+const std::string kFile = "TQ-12M-CXP_v4.bin";
+const Lines kCameras = {"cam1", "cam2", "cam3", "cam4"}; // serial numbers SN-1 to SN-4
+// About 150 ms per 1 KiB write but well under a millisecond per register: the data phase is
+// what takes the time.
+const std::string kSlowLink = "[link]\nns_per_byte = 150000\n";
+const std::string kUpdated = "magic param size data checksum flash poll finish";
+
+// 16 KiB and a short last chunk.
+std::string Image() {
+    std::string image(16 * 1024 + 8, '\0');
+    for (size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<char>(i * 7 % 253);
+    return image;
+}
+
+// The four cameras behind one link, cam1 with further settings.
+std::string Config(const std::string& link, const std::string& cam1 = "") {
+    std::string config = link;
+    for (size_t i = 0; i < kCameras.size(); ++i)
+        config += "[camera " + kCameras[i] + "]\nserial = SN-" + std::to_string(i + 1) + "\n" +
+                  (i == 0 ? cam1 : "");
+    return config;
+}
+
+e2e::ToolRun Update(const std::string& test, const std::string& config, const Lines& options) {
+    e2e::ScratchDir dir("parallel-" + test);
+    dir.Write(kFile, Image());
+    e2e::ToolRun run;
+    run.arguments = {"update", kFile};
+    run.arguments.insert(run.arguments.end(), options.begin(), options.end());
+    run.workingDirectory = dir.Path();
+    run.simConfig = config;
+    return run;
+}
+
+// One camera's accesses from 0xAB00 on (the update registers), without the camera's name.
+Lines Accesses(const e2e::ToolResult& r, const std::string& camera) {
+    Lines lines;
+    for (const std::string& line : r.trafficLines) {
+        std::istringstream fields(line);
+        std::string name, kind, address;
+        fields >> name >> kind >> address;
+        if (name == camera && std::stoull(address, nullptr, 16) >= 0xAB00)
+            lines.push_back(line.substr(name.size() + 1));
+    }
+    return lines;
+}
+
+// The same in words, repeats folded ("magic param size data ... finish"); "!": it failed.
+std::string Shape(const e2e::ToolResult& r, const std::string& camera) {
+    const std::map<std::string, std::string> words = {
+        {"W0x0000AB00", "magic"},    {"W0x0000AB04", "param"}, {"W0x0000AB08", "size"},
+        {"W0x0000AB0C", "checksum"}, {"W0x0000AB10", "flash"}, {"R0x0000AB0C", "poll"},
+        {"W0x0000B0E8", "finish"}};
+    std::string shape, last;
+    for (const std::string& line : Accesses(r, camera)) {
+        std::istringstream fields(line);
+        std::string kind, address, size, status;
+        fields >> kind >> address >> size >> status;
+        const auto known = words.find(kind + address);
+        std::string word = address.rfind("0x7", 0) == 0 ? "data"
+                           : known != words.end()       ? known->second
+                                                        : kind + address;
+        word += status == "0" ? "" : "!";
+        if (word != last)
+            shape += (shape.empty() ? "" : " ") + word;
+        last = word;
+    }
+    return shape;
+}
+
+// Everything a camera sees of a complete update of Image() (its CRC-32 worked out elsewhere).
+Lines Record() {
+    Lines lines = {"W 0x0000AB00 4 0 00005B17", "W 0x0000AB04 4 0 00000000",
+                   "W 0x0000AB08 4 0 00004008"};
+    for (unsigned offset = 0; offset < 0x4008; offset += 1024) {
+        char line[32];
+        std::snprintf(line, sizeof line, "W 0x%08X %u 0", 0x70000000 + offset,
+                      std::min(1024u, 0x4008 - offset));
+        lines.push_back(line);
+    }
+    for (const char* end : {"W 0x0000AB0C 4 0 C0B7A066", "W 0x0000AB10 4 0 00000001",
+                            "R 0x0000AB0C 4 0 C0B7A066", "W 0x0000B0E8 4 0 0000D2C4"})
+        lines.push_back(end);
+    return lines;
+}
+
+// The report's records by serial number.
+std::map<std::string, Json> Records(const e2e::ToolRun& run) {
+    const auto report = std::filesystem::path(run.workingDirectory) / "report.jsonl";
+    std::map<std::string, Json> records;
+    for (const std::string& line : e2e::SplitLines(e2e::ReadFile(report.string()))) {
+        const Json record = Json::parse(line);
+        records[record["serial_number"]] = record;
+    }
+    return records;
+}
+} // namespace
+
+// Each camera alone, then the four at once: each gets exactly its update, the trace tells them
+// apart line by line, and together they take about the time of one.
+TEST(ParallelE2e, FourCamerasAtOnceTakeAboutTheTimeOfOne) {
+    const std::string image = Image();
+    double oneByOne = 0;
+    for (size_t selected = 0; selected <= kCameras.size(); ++selected) {
+        const bool all = selected == kCameras.size();
+        SCOPED_TRACE(all ? "all" : kCameras[selected]);
+        const e2e::ToolRun run =
+            Update("timed-" + std::to_string(selected), Config(kSlowLink),
+                   all ? Lines{"--all"} : Lines{"--camera", "SN-" + std::to_string(selected + 1)});
+        const e2e::ToolResult r = e2e::RunTool(run);
+        ASSERT_EQ(r.status, 0) << r.Diagnostics(); // every selected camera updated
+        for (size_t i = 0; i < kCameras.size(); ++i) {
+            const bool updated = all || i == selected;
+            EXPECT_EQ(Accesses(r, kCameras[i]), updated ? Record() : Lines()) << kCameras[i];
+            EXPECT_EQ(r.Record(kCameras[i] + ".image.bin"), updated ? image : "") << kCameras[i];
+        }
+        if (!all) {
+            oneByOne += r.seconds;
+            continue;
+        }
+        // Whole lines only, and each port handle carries one camera's data writes.
+        const std::regex portCall(
+            R"(TQGenTLWrapper::GC(Read|Write)Port( Failed!)? hPort:0x[0-9A-F]{16} Address:0x\w+)");
+        std::map<std::string, size_t> dataWrites;
+        for (const std::string& line : r.traceLines) {
+            if (line.find("Port hPort:") == std::string::npos)
+                continue;
+            EXPECT_TRUE(std::regex_match(line, portCall)) << line;
+            if (line.find("WritePort hPort:") != std::string::npos &&
+                line.find("Address:0x7") != std::string::npos)
+                ++dataWrites[line.substr(line.find("hPort:"), 24)];
+        }
+        EXPECT_EQ(dataWrites.size(), 4u);
+        for (const auto& [port, writes] : dataWrites)
+            EXPECT_EQ(writes, (image.size() + 1023) / 1024) << port;
+        // A coarse bound: one after another they would take the sum.
+        EXPECT_LT(r.seconds, 0.6 * oneByOne) << r.seconds << " s against " << oneByOne << " s";
+    }
+}
+
+// A failed write ends only its own camera's upload; an interrupt stops every camera not yet
+// flashing, lets the flashing one be waited for, and a second one stops that wait.
+TEST(ParallelE2e, EachCameraHasItsOwnOutcome) {
+    const Lines messages = {
+        "interrupted: no camera gets its flash command any more; the ones still sending stop "
+        "after the write in progress",
+        "waiting up to 900.0 s for the cameras already flashing: SN-1 (interrupt again to stop "
+        "waiting)",
+        "interrupted again: no more waiting for SN-1; it may still be flashing"};
+    const std::string queued = "interrupted: finish";
+    struct Case {
+        std::string test;
+        std::string cam1;             // its settings
+        std::string jobs;             // "": all at once
+        std::string interrupt, again; // the texts of the output that set off each interrupt
+        std::string first;            // result and shape of cam1's update
+        std::string others;           // of cam2 to cam4
+        int status;
+        size_t said; // of the messages above, in order
+    };
+    const Case cases[] = {
+        {"failed-chunk", "fail_write = 5\n", "", "", "",
+         "failed: magic param size data data! finish", "updated: " + kUpdated, 1, 0},
+        {"interrupt-data", "", "", "SN-4: data ", "", "interrupted: magic param size data finish",
+         "interrupted: magic param size data finish", 130, 1},
+        {"interrupt-flashing", "", "1", "SN-1: flashing", "", "updated: " + kUpdated, queued, 130,
+         2},
+        {"interrupt-twice", "busy_ms = 60000\n", "1", "SN-1: flashing", "interrupt again",
+         "timeout: magic param size data checksum flash poll! finish", queued, 130, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.test);
+        Lines options = {"--all", "--report", "report.jsonl"};
+        if (!c.jobs.empty())
+            options.insert(options.end(), {"--jobs", c.jobs});
+        const bool slow = c.test == "interrupt-data"; // to be caught in the data phase
+        e2e::ToolRun run = Update(c.test, Config(slow ? kSlowLink : "", c.cam1), options);
+        run.interruptOnOutput = c.interrupt;
+        run.interrupts = c.again.empty() ? 1 : 2;
+        run.secondInterruptOnOutput = c.again;
+        run.secondInterruptDelayMs = 2500; // after the first poll of the busy camera
+        const e2e::ToolResult r = e2e::RunTool(run);
+        EXPECT_EQ(r.status, c.status) << r.Diagnostics();
+        const std::map<std::string, Json> records = Records(run);
+        ASSERT_EQ(records.size(), 4u) << r.console;
+        for (size_t i = 0; i < kCameras.size(); ++i) {
+            const Json& record = records.at("SN-" + std::to_string(i + 1));
+            EXPECT_EQ(record["result"].get<std::string>() + ": " + Shape(r, kCameras[i]),
+                      i == 0 ? c.first : c.others)
+                << kCameras[i];
+        }
+        if (!c.again.empty()) {
+            EXPECT_EQ(records.at("SN-1")["reason"],
+                      "waiting stopped by an interrupt; the camera may still be flashing");
+        }
+        const Lines output = e2e::SplitLines(r.console);
+        for (size_t m = 0; m < messages.size(); ++m)
+            EXPECT_EQ(std::count(output.begin(), output.end(), messages[m]), m < c.said ? 1 : 0)
+                << messages[m] << "\n"
+                << r.console;
+    }
+}
