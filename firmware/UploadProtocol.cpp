@@ -216,14 +216,3 @@ UploadOutcome UploadFirmware(TQRemoteDevice& camera, const std::string& fileName
     }
     return SendLoaded(camera, fileName, image, report, control);
 }
-
-UploadOutcome UploadFirmwareFrom(TQRemoteDevice& camera, const std::string& fileName,
-                                 std::istream& file, UploadReport& report) {
-    LoadedImage image;
-    const ImageLoad load = LoadFirmwareImage(file, image.bytes, image.fileSize);
-    if (load != ImageLoad::Loaded) {
-        return Unusable(report, load);
-    }
-    image.crc = ImageCrc32(image.bytes.data(), image.Size());
-    return SendLoaded(camera, fileName, image, report, UploadControl());
-}

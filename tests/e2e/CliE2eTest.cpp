@@ -12,6 +12,7 @@
 #include "tests/e2e/E2eSupport.h"
 
 namespace {
+using e2e::Contains;
 using Json = nlohmann::json;
 using Lines = std::vector<std::string>;
 
@@ -67,19 +68,6 @@ std::vector<Json> Events(const std::vector<Json>& events, const std::string& kin
     return found;
 }
 
-// One camera's accesses from 0xAB00 on (the update registers), without the camera's name.
-Lines UpdateTraffic(const e2e::ToolResult& r, const std::string& camera) {
-    Lines lines;
-    for (const std::string& line : r.trafficLines) {
-        std::istringstream fields(line);
-        std::string name, kind, address;
-        fields >> name >> kind >> address;
-        if (name == camera && std::stoull(address, nullptr, 16) >= 0xAB00)
-            lines.push_back(line.substr(name.size() + 1));
-    }
-    return lines;
-}
-
 size_t Writes(const e2e::ToolResult& r) {
     size_t n = 0;
     for (const std::string& line : r.trafficLines)
@@ -100,9 +88,6 @@ std::string Upper(std::string text) {
     return text;
 }
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 } // namespace
 
 TEST(CliE2e, ListShowsEveryCameraAsTextAndAsJson) {

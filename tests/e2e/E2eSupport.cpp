@@ -178,4 +178,20 @@ int StatusFor(int code) {
     return platform::ExitStatusSeenForCode(code);
 }
 
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::vector<std::string> UpdateTraffic(const ToolResult& r, const std::string& camera) {
+    std::vector<std::string> lines;
+    for (const std::string& line : r.trafficLines) {
+        std::istringstream fields(line);
+        std::string name, kind, address;
+        fields >> name >> kind >> address;
+        if (name == camera && std::stoull(address, nullptr, 16) >= 0xAB00)
+            lines.push_back(line.substr(name.size() + 1));
+    }
+    return lines;
+}
+
 } // namespace e2e

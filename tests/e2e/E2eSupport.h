@@ -76,6 +76,11 @@ struct ToolResult {
 // when that is not empty. A tool that could not be started fails the current test.
 ToolResult RunTool(const ToolRun& run);
 
+bool Contains(const std::string& text, const std::string& part);
+// One camera's accesses from 0xAB00 on (the update registers, so the identification reads
+// drop out), without the camera's name: "W 0x0000AB00 4 0 00005B17".
+std::vector<std::string> UpdateTraffic(const ToolResult& r, const std::string& camera = "cam0");
+
 // The status a parent sees for main returning `code` (255 for -1 on POSIX).
 int StatusFor(int code);
 } // namespace e2e

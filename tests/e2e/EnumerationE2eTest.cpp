@@ -9,6 +9,7 @@
 #include "tests/e2e/E2eSupport.h"
 
 namespace {
+using e2e::Contains;
 using Lines = std::vector<std::string>;
 
 // Stops at the camera prompt: the listing is complete, then input ends and the producer is
@@ -24,10 +25,6 @@ e2e::ToolResult RunToCameraPrompt(const std::string& name, const std::string& si
 
 bool Has(const Lines& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
 }
 
 size_t Count(const std::string& text, const std::string& part) {

@@ -6,14 +6,11 @@
 #include "tests/e2e/E2eSupport.h"
 
 namespace {
+using e2e::Contains;
 
 const std::string kBanner = "Tevrak CXP-Firmware Update Tool v1.0.0.546\n\n";
 const std::string kCtiHeading = "Discover all available CTI Files:\n"
                                 "---------------------------------\n";
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 TEST(Foundation, MissingSearchPathStopsAtOnceWithoutTheFinalWait) {
     e2e::ScratchDir dir("no-search-path");

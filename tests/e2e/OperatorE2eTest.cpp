@@ -11,29 +11,12 @@
 // What the operator sees and can do while an update runs: console text as it happens, an
 // interrupt during the upload, too little memory for the image.
 namespace {
+using e2e::Contains;
 using Lines = std::vector<std::string>;
 
 const std::string kModel = "TQ-12M-CXP";
 const std::string kCamera =
     "[interface CXP-IF0]\ndevices = CXP-DEV0\n[device CXP-DEV0]\ncamera = cam0\n[camera cam0]\n";
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-// cam0's accesses to the update registers (0xAB00 on), without the camera name.
-Lines UpdateTraffic(const e2e::ToolResult& r) {
-    Lines lines;
-    for (const std::string& line : r.trafficLines) {
-        std::istringstream fields(line);
-        std::string camera, kind, address;
-        fields >> camera >> kind >> address;
-        if (camera == "cam0" && std::stoull(address, nullptr, 16) >= 0xAB00) {
-            lines.push_back(line.substr(camera.size() + 1));
-        }
-    }
-    return lines;
-}
 
 e2e::ToolRun Interactive(const e2e::ScratchDir& dir, const std::string& simConfig) {
     e2e::ToolRun run;

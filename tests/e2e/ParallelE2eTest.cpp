@@ -51,19 +51,6 @@ e2e::ToolRun Update(const std::string& test, const std::string& config, const Li
     return run;
 }
 
-// One camera's accesses from 0xAB00 on (the update registers), without the camera's name.
-Lines Accesses(const e2e::ToolResult& r, const std::string& camera) {
-    Lines lines;
-    for (const std::string& line : r.trafficLines) {
-        std::istringstream fields(line);
-        std::string name, kind, address;
-        fields >> name >> kind >> address;
-        if (name == camera && std::stoull(address, nullptr, 16) >= 0xAB00)
-            lines.push_back(line.substr(name.size() + 1));
-    }
-    return lines;
-}
-
 // The same in words, repeats folded ("magic param size data ... finish"); "!": it failed.
 std::string Shape(const e2e::ToolResult& r, const std::string& camera) {
     const std::map<std::string, std::string> words = {
@@ -71,7 +58,7 @@ std::string Shape(const e2e::ToolResult& r, const std::string& camera) {
         {"W0x0000AB0C", "checksum"}, {"W0x0000AB10", "flash"}, {"R0x0000AB0C", "poll"},
         {"W0x0000B0E8", "finish"}};
     std::string shape, last;
-    for (const std::string& line : Accesses(r, camera)) {
+    for (const std::string& line : e2e::UpdateTraffic(r, camera)) {
         std::istringstream fields(line);
         std::string kind, address, size, status;
         fields >> kind >> address >> size >> status;
@@ -130,7 +117,8 @@ TEST(ParallelE2e, FourCamerasAtOnceTakeAboutTheTimeOfOne) {
         ASSERT_EQ(r.status, 0) << r.Diagnostics(); // every selected camera updated
         for (size_t i = 0; i < kCameras.size(); ++i) {
             const bool updated = all || i == selected;
-            EXPECT_EQ(Accesses(r, kCameras[i]), updated ? Record() : Lines()) << kCameras[i];
+            EXPECT_EQ(e2e::UpdateTraffic(r, kCameras[i]), updated ? Record() : Lines())
+                << kCameras[i];
             EXPECT_EQ(r.Record(kCameras[i] + ".image.bin"), updated ? image : "") << kCameras[i];
         }
         if (!all) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 
 #include "platform/ProcessRunner.h"
@@ -8,7 +7,7 @@
 
 namespace {
 
-const std::string kChild = e2e::NativePath(CXP_INTERRUPT_CHILD_PATH);
+const std::string kChild = e2e::ToolPath();
 
 TEST(Runner, AChildThatCannotStartSaysWhy) {
     e2e::ScratchDir dir("runner-no-start");
@@ -25,31 +24,6 @@ TEST(Runner, AChildThatCannotStartSaysWhy) {
         const size_t at = r.startError.find(given);
         ASSERT_NE(at, std::string::npos) << r.startError;
         EXPECT_LT(at + given.size(), r.startError.size()) << r.startError;
-    }
-}
-
-// The second interrupt waits until the child reported the first, and for the delay.
-TEST(Runner, InterruptsReachAChildWithPipesWhenItsOutputAsks) {
-    for (unsigned count : {1u, 2u}) {
-        platform::ProcessSpec spec;
-        spec.program = kChild;
-        spec.arguments = {std::to_string(count)};
-        spec.timeoutSeconds = 60;
-        spec.interruptOnOutput = "ready";
-        spec.interrupts = count;
-        spec.secondInterruptOnOutput = "interrupted 1";
-        spec.secondInterruptDelayMs = 300;
-        platform::ProcessResult r = platform::RunProcess(spec);
-        const double ready = platform::FirstArrival(r, "ready");
-        const double first = platform::FirstArrival(r, "interrupted 1");
-        const double second = platform::FirstArrival(r, "interrupted 2");
-        EXPECT_EQ(r.exitStatus, 40 + static_cast<int>(count))
-            << r.standardOutput << r.interruptError << r.startError;
-        EXPECT_EQ(r.interruptsSent, count);
-        EXPECT_GE(ready, 0);
-        EXPECT_GT(first, ready);
-        EXPECT_TRUE(count == 2 ? second - ready >= 0.3 : second < 0) << second;
-        EXPECT_LE(std::max(first, second), r.endSeconds);
     }
 }
 

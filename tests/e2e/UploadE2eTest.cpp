@@ -9,6 +9,7 @@
 #include "tests/e2e/E2eSupport.h"
 
 namespace {
+using e2e::Contains;
 using Lines = std::vector<std::string>;
 
 const std::string kModel = "TQ-12M-CXP"; // the default simulated camera
@@ -17,25 +18,6 @@ const std::string kFailed = "\nfirmware update failed, nothing was flashed\n";
 const std::string kFinish = "W 0x0000B0E8 4 0 0000D2C4";
 const Lines kHeader4 = {"W 0x0000AB00 4 0 00005B17", "W 0x0000AB04 4 0 00000000",
                         "W 0x0000AB08 4 0 00000004"};
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-// The update-register traffic of cam0 ("W 0x0000AB00 4 0 00005B17"): everything from 0xAB00
-// on, so the identification reads of the camera listing drop out.
-Lines UpdateTraffic(const e2e::ToolResult& r) {
-    Lines lines;
-    for (const std::string& line : r.trafficLines) {
-        std::istringstream fields(line);
-        std::string camera, kind, address;
-        fields >> camera >> kind >> address;
-        if (camera == "cam0" && std::stoull(address, nullptr, 16) >= 0xAB00) {
-            lines.push_back(line.substr(camera.size() + 1));
-        }
-    }
-    return lines;
-}
 
 bool Accepted(const e2e::ToolResult& r) {
     return Contains(r.Record("cam0.result.txt"), "\nresult = accepted\n");
