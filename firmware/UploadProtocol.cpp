@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <vector>
 
 #include "firmware/FirmwareImage.h"
@@ -13,6 +12,16 @@
 
 namespace {
 UploadSleepFunction uploadSleep = platform::SleepMilliseconds;
+
+// Into a buffer preset to zero, so a failed read yields 0.
+GC_ERROR ReadRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t& value) {
+    uint8_t bytes[4] = {};
+    size_t size = sizeof bytes;
+    GC_ERROR status = camera.wrapper->GCReadPort(camera.hPort, address, bytes, &size);
+    value = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
+            uint32_t{bytes[3]};
+    return status;
+}
 
 UploadOutcome Ended(UploadEnd end, uint64_t address = 0) {
     UploadOutcome outcome;
@@ -62,16 +71,6 @@ GC_ERROR WriteRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t valu
                               static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
     size_t size = sizeof bytes;
     return camera.wrapper->GCWritePort(camera.hPort, address, bytes, &size);
-}
-
-// Into a buffer preset to zero, so a failed read yields 0.
-GC_ERROR ReadRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t& value) {
-    uint8_t bytes[4] = {};
-    size_t size = sizeof bytes;
-    GC_ERROR status = camera.wrapper->GCReadPort(camera.hPort, address, bytes, &size);
-    value = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
-            uint32_t{bytes[3]};
-    return status;
 }
 
 GC_ERROR FinishUpdate(TQRemoteDevice& camera) {
@@ -194,7 +193,6 @@ UploadOutcome AwaitCamera(TQRemoteDevice& camera, UploadReport& report,
     // Only the status counts: the camera is back when a read succeeds.
     uint32_t ignored = 0;
     while (ReadRegister32(camera, regs::kUpdateChecksum, ignored) != GC_ERR_SUCCESS) {
-        report.StillBusy(waitedMs());
         if (limited && waitedMs() >= control.waitTimeoutMs) {
             return Ended(UploadEnd::WaitTimedOut);
         }

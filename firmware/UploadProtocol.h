@@ -52,8 +52,6 @@ public:
     virtual void Progress(uint32_t /*sent*/, uint32_t /*total*/) {}
     virtual void WriteFailed(uint64_t /*address*/) {}
     virtual void Interrupted() {}
-    // After every poll of a busy camera, with the time since the flash command.
-    virtual void StillBusy(uint64_t /*waitedMs*/) {}
 };
 
 // How an upload may be stopped from outside.
@@ -83,8 +81,7 @@ UploadOutcome AwaitCamera(TQRemoteDevice& camera, UploadReport& report,
 // An image whose name holds this word goes to the secondary FPGA.
 bool IsSecondaryImage(const std::string& fileName);
 
-// One 32-bit register, big-endian, size 4, through the logged port calls.
+// One 32-bit register, big-endian, size 4, through the logged port call.
 GC_ERROR WriteRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t value);
-GC_ERROR ReadRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t& value);
 // The last access after every upload attempt, whatever its outcome.
 GC_ERROR FinishUpdate(TQRemoteDevice& camera);

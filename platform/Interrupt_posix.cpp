@@ -4,6 +4,7 @@
 #include <csignal>
 #include <termios.h>
 
+#include "platform/InterruptState.h"
 #include "platform/TerminalRestore_posix.h"
 
 namespace platform {
@@ -11,8 +12,7 @@ namespace {
 // The handler touches nothing else: lock-free atomics and a plain struct written before the
 // descriptor that publishes it.
 static_assert(ATOMIC_INT_LOCK_FREE == 2, "the signal handler needs lock-free atomics");
-std::atomic<int> armed{0};
-std::atomic<int> count{0};
+using interrupts::armed;
 std::atomic<bool> installed{false};
 std::atomic<int> terminalFd{-1};
 termios terminalSettings{};
@@ -21,7 +21,7 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void OnSignal(int signal) {
     if (armed.load() > 0) {
-        count.fetch_add(1);
+        interrupts::counted.fetch_add(1);
         return;
     }
     const int fd = terminalFd.load();
@@ -51,18 +51,6 @@ void InstallInterruptHandlers() {
         action.sa_flags = SA_RESTART; // counted interrupts must not break reads or writes
         sigaction(signal, &action, nullptr);
     }
-}
-
-int InterruptCount() {
-    return count.load();
-}
-
-InterruptDeferral::InterruptDeferral() {
-    armed.fetch_add(1);
-}
-
-InterruptDeferral::~InterruptDeferral() {
-    armed.fetch_sub(1);
 }
 
 void RememberTerminal(int fd, const termios& saved) {

@@ -3,10 +3,11 @@
 #include <atomic>
 #include <windows.h>
 
+#include "platform/InterruptState.h"
+
 namespace platform {
 namespace {
-std::atomic<int> armed{0};
-std::atomic<int> count{0};
+using interrupts::armed;
 std::atomic<bool> installed{false};
 
 // The system ends the process a few seconds after a close event whatever we do, and as soon
@@ -19,7 +20,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
         return FALSE;
     if (armed.load() == 0)
         return FALSE; // the default handler ends the process
-    count.fetch_add(1);
+    interrupts::counted.fetch_add(1);
     if (event == CTRL_CLOSE_EVENT) {
         for (DWORD waited = 0; armed.load() > 0 && waited < kCloseGraceMilliseconds;
              waited += kPollMilliseconds)
@@ -33,17 +34,5 @@ void InstallInterruptHandlers() {
     if (installed.exchange(true))
         return;
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
-}
-
-int InterruptCount() {
-    return count.load();
-}
-
-InterruptDeferral::InterruptDeferral() {
-    armed.fetch_add(1);
-}
-
-InterruptDeferral::~InterruptDeferral() {
-    armed.fetch_sub(1);
 }
 } // namespace platform

@@ -44,8 +44,7 @@ struct RunFacts {
 struct Attempt {
     Result result = Result::Refused;
     std::string reason;
-    bool addressKnown = false;
-    uint64_t failedAddress = 0;
+    std::string failedAddress; // "0x...", empty when no write failed
     bool versionAfterRead = false;
     std::string versionAfter;
     SystemClock::time_point start = SystemClock::now();
@@ -59,9 +58,6 @@ double Since(Steady::time_point start) {
 }
 
 Json Record(const RunFacts& facts, const CameraIdentity& camera, const Attempt& attempt) {
-    char address[24];
-    std::snprintf(address, sizeof address, "0x%llx",
-                  static_cast<unsigned long long>(attempt.failedAddress));
     return {
         {"time_start", platform::UtcTimestamp(attempt.start)},
         {"time_end", platform::UtcTimestamp(attempt.end)},
@@ -84,7 +80,7 @@ Json Record(const RunFacts& facts, const CameraIdentity& camera, const Attempt& 
         {"crc32", Hex32(facts.crc)},
         {"result", kResultNames[static_cast<int>(attempt.result)]},
         {"reason", attempt.reason},
-        {"failed_address", attempt.addressKnown ? Json(address) : Json()},
+        {"failed_address", attempt.failedAddress.empty() ? Json() : Json(attempt.failedAddress)},
         {"upload_seconds", Rounded(attempt.uploadSeconds)},
         {"wait_seconds", Rounded(attempt.waitSeconds)}};
 }
@@ -294,10 +290,9 @@ Attempt UpdateCamera(TQRemoteDevice& camera, const LoadedImage& image, bool seco
         break;
     case UploadEnd::WriteFailed:
         attempt.result = Result::Failed;
-        attempt.addressKnown = true;
-        attempt.failedAddress = outcome.failedAddress;
+        attempt.failedAddress = address;
         attempt.reason =
-            std::string("write to the camera failed at address ") + address + "; nothing flashed";
+            "write to the camera failed at address " + attempt.failedAddress + "; nothing flashed";
         break;
     case UploadEnd::SecondaryRefused:
         attempt.result = Result::Failed;
@@ -376,7 +371,6 @@ int ExitStatus(const Outcomes& outcomes, bool interrupted) {
 } // namespace
 
 int RunUpdate(const UpdateOptions& options) {
-    platform::InstallInterruptHandlers();
     UpdateConsole console(
         options.json,
         platform::IsTerminal(options.json ? platform::Stream::Error : platform::Stream::Output));
