@@ -10,19 +10,12 @@
 #include "gentl/DebugTrace.h"
 #include "platform/Environment.h"
 #include "platform/PathRules.h"
+#include "tests/TraceCapture.h"
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
 namespace {
-
-struct TraceCapture {
-    TraceCapture() {
-        SetTraceObserver([this](const std::string& message) { lines.push_back(message); });
-    }
-    ~TraceCapture() { SetTraceObserver(nullptr); }
-    Lines lines;
-};
 
 // Writes a value with the platform's separator wherever the test says '|'.
 std::string PathList(std::string text) {

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,10 +38,8 @@ struct Cli {
 e2e::ToolResult RunCli(const std::string& test, const Cli& cli) {
     e2e::ScratchDir dir("cli-" + test);
     dir.Write(kFile, cli.content);
-    e2e::ToolRun run;
+    e2e::ToolRun run = e2e::RunIn(dir.Path(), "", cli.simConfig);
     run.arguments = cli.arguments;
-    run.workingDirectory = dir.Path();
-    run.simConfig = cli.simConfig;
     run.genTLPath = cli.genTLPath;
     return e2e::RunTool(run);
 }
@@ -219,10 +216,8 @@ TEST(CliE2e, RefusalsWriteNothingAndExitWithTwo) {
     e2e::ScratchDir dir("cli-refused-large");
     dir.Write(kFile, "");
     std::filesystem::resize_file(dir.File(kFile), 0x80000000ull);
-    e2e::ToolRun run;
+    e2e::ToolRun run = e2e::RunIn(dir.Path(), "", kCameras);
     run.arguments = {"update", kFile, "--camera", "SN-A", "--json"};
-    run.workingDirectory = dir.Path();
-    run.simConfig = kCameras;
     e2e::ToolResult r = e2e::RunTool(run);
     std::filesystem::remove(dir.File(kFile));
     EXPECT_EQ(r.status, 2);
@@ -251,10 +246,8 @@ TEST(CliE2e, AllUpdatesMatchingCamerasAndKeepsAReport) {
     e2e::ScratchDir dir("cli-all");
     dir.Write(kFile, kContent);
     dir.Write("report.jsonl", "{\"earlier\": true}\n"); // appended to, never rewritten
-    e2e::ToolRun run;
+    e2e::ToolRun run = e2e::RunIn(dir.Path(), "", kCameras);
     run.arguments = {"update", kFile, "--all", "--json", "--report", "report.jsonl"};
-    run.workingDirectory = dir.Path();
-    run.simConfig = kCameras;
     e2e::ToolResult r = e2e::RunTool(run);
     EXPECT_EQ(r.status, 1) << r.errors; // the refused camera
     const std::vector<Json> events = JsonLines(r.console);

@@ -106,6 +106,15 @@ std::string TextModeUndone(const std::string& text) {
 }
 } // namespace
 
+ToolRun RunIn(const std::string& workingDirectory, const std::string& input,
+              const std::string& simConfig) {
+    ToolRun run;
+    run.workingDirectory = workingDirectory;
+    run.input = input;
+    run.simConfig = simConfig;
+    return run;
+}
+
 ToolResult RunTool(const ToolRun& run) {
     std::string working = run.workingDirectory;
     if (working.empty())

@@ -71,6 +71,10 @@ struct ToolResult {
     std::string Diagnostics() const;
 };
 
+// A run in `workingDirectory` with this standard input and simulator configuration.
+ToolRun RunIn(const std::string& workingDirectory, const std::string& input,
+              const std::string& simConfig = "");
+
 // Runs the tool in run.workingDirectory with CXP_FWUPDATE_TRACE and CXP_SIM_RECORD_DIR pointing
 // into a "run" folder beside it (emptied first), CXP_SIM_CONFIG at a file holding run.simConfig
 // when that is not empty. A tool that could not be started fails the current test.

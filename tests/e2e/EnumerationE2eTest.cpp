@@ -16,11 +16,7 @@ using Lines = std::vector<std::string>;
 // torn down.
 e2e::ToolResult RunToCameraPrompt(const std::string& name, const std::string& simConfig) {
     e2e::ScratchDir dir(name);
-    e2e::ToolRun run;
-    run.input = "0\n";
-    run.workingDirectory = dir.Path();
-    run.simConfig = simConfig;
-    return e2e::RunTool(run);
+    return e2e::RunTool(e2e::RunIn(dir.Path(), "0\n", simConfig));
 }
 
 bool Has(const Lines& lines, const std::string& line) {
@@ -210,9 +206,7 @@ TEST(EnumerationE2e, UnusableProducersAreRefusedBeforeAnyCall) {
     std::string producers = dir.MakeSubdir("producers");
     e2e::WriteFile((std::filesystem::path(producers) / "broken.cti").string(),
                    "this is not a library\n");
-    e2e::ToolRun run;
-    run.input = "0\n";
-    run.workingDirectory = dir.Path();
+    e2e::ToolRun run = e2e::RunIn(dir.Path(), "0\n");
     run.genTLPath = producers;
     e2e::ToolResult r = e2e::RunTool(run);
     ASSERT_FALSE(r.timedOut);

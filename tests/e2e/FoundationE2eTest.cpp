@@ -14,26 +14,21 @@ const std::string kCtiHeading = "Discover all available CTI Files:\n"
 
 TEST(Foundation, MissingSearchPathStopsAtOnceWithoutTheFinalWait) {
     e2e::ScratchDir dir("no-search-path");
-    e2e::ToolRun run;
-    run.workingDirectory = dir.Path();
+    e2e::ToolRun run = e2e::RunIn(dir.Path(), "0\n");
     run.genTLPathSet = false;
-    run.input = "0\n";
     e2e::ToolResult r = e2e::RunTool(run);
 
     EXPECT_EQ(r.console, kBanner + "LIB doesn't exist!\n");
     EXPECT_EQ(r.status, e2e::StatusFor(-1));
     EXPECT_TRUE(Contains(r.trace, "LIB doesn't exist!\n")) << r.trace;
-    EXPECT_FALSE(Contains(r.console, "Press any key"));
 }
 
 TEST(Foundation, EmptyProducerDirectoryEndsWithoutAPrompt) {
     e2e::ScratchDir dir("no-producer");
     std::string empty = dir.MakeSubdir("producers");
     e2e::ScratchDir work("no-producer-work");
-    e2e::ToolRun run;
-    run.workingDirectory = work.Path();
+    e2e::ToolRun run = e2e::RunIn(work.Path(), "0\n");
     run.genTLPath = empty;
-    run.input = "0\n";
     e2e::ToolResult r = e2e::RunTool(run);
 
     EXPECT_EQ(r.console.rfind(kBanner + kCtiHeading + "No cti file found!\n", 0), 0u) << r.console;
@@ -44,9 +39,7 @@ TEST(Foundation, EmptyProducerDirectoryEndsWithoutAPrompt) {
 
 TEST(Foundation, ClosedInputAtTheProducerPromptEndsInOrder) {
     e2e::ScratchDir work("closed-input");
-    e2e::ToolRun run;
-    run.workingDirectory = work.Path();
-    run.input = "7\n";
+    e2e::ToolRun run = e2e::RunIn(work.Path(), "7\n");
     e2e::ToolResult r = e2e::RunTool(run);
 
     const char separator = static_cast<char>(std::filesystem::path::preferred_separator);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,22 +14,14 @@ using e2e::Contains;
 using Lines = std::vector<std::string>;
 
 const std::string kModel = "TQ-12M-CXP";
-const std::string kCamera =
-    "[interface CXP-IF0]\ndevices = CXP-DEV0\n[device CXP-DEV0]\ncamera = cam0\n[camera cam0]\n";
-
-e2e::ToolRun Interactive(const e2e::ScratchDir& dir, const std::string& simConfig) {
-    e2e::ToolRun run;
-    run.input = "0\n0\n0\n\n";
-    run.workingDirectory = dir.Path();
-    run.simConfig = simConfig;
-    return run;
-}
+const std::string kAnswers = "0\n0\n0\n\n"; // producer, camera, file, the final key
 } // namespace
 
 TEST(OperatorE2e, ConsoleTextReachesAPipeWhenItIsPrinted) {
     e2e::ScratchDir dir("console-as-printed");
     dir.Write(kModel + ".bin", "abcd");
-    e2e::ToolResult r = e2e::RunTool(Interactive(dir, kCamera + "busy_ms = 3000\n"));
+    e2e::ToolResult r =
+        e2e::RunTool(e2e::RunIn(dir.Path(), kAnswers, "[camera cam0]\nbusy_ms = 3000\n"));
     ASSERT_EQ(r.status, 0) << r.Diagnostics();
     const double waiting = platform::FirstArrival(r.consoleChunks, "Please wait ...");
     const double done = platform::FirstArrival(r.consoleChunks, "Now you can safely powercycle");
@@ -44,7 +35,8 @@ TEST(OperatorE2e, AnInterruptDuringTheUploadStopsItBeforeTheFlashCommand) {
     e2e::ScratchDir dir("interrupted-upload");
     dir.Write(kModel + ".bin", std::string(256 * 1024, 'x'));
     // 5 ms a write: the data phase lasts more than a second.
-    e2e::ToolRun run = Interactive(dir, "[link]\nlatency_us = 5000\n" + kCamera);
+    e2e::ToolRun run =
+        e2e::RunIn(dir.Path(), kAnswers, "[link]\nlatency_us = 5000\n[camera cam0]\n");
     run.interruptOnOutput = "remaining";
     e2e::ToolResult r = e2e::RunTool(run);
     ASSERT_EQ(r.interruptsSent, 1u) << r.Diagnostics();
@@ -77,7 +69,7 @@ TEST(OperatorE2e, TooLittleMemoryForTheImageEndsLikeAnUnreadableFile) {
     dir.Write(kModel + ".bin", "");
     // Sparse, under the size limit, and far beyond what the tool may map.
     std::filesystem::resize_file(dir.File(kModel + ".bin"), 1536ull << 20);
-    e2e::ToolRun run = Interactive(dir, "");
+    e2e::ToolRun run = e2e::RunIn(dir.Path(), kAnswers);
     run.addressSpaceLimit = 512ull << 20;
     e2e::ToolResult r = e2e::RunTool(run);
     std::filesystem::remove(dir.File(kModel + ".bin"));

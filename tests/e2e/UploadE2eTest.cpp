@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,12 +23,9 @@ bool Accepted(const e2e::ToolResult& r) {
 }
 
 // A full run in `dir`: producer 0, camera 0, file 0, then the key for the final wait.
-e2e::ToolResult RunIn(const std::string& dir, const std::string& cameraSettings = "") {
-    e2e::ToolRun run;
-    run.input = "0\n0\n0\n\n";
-    run.workingDirectory = dir;
-    run.simConfig = cameraSettings.empty() ? "" : "[camera cam0]\n" + cameraSettings;
-    return e2e::RunTool(run);
+e2e::ToolResult Interactive(const std::string& dir, const std::string& cameraSettings = "") {
+    return e2e::RunTool(e2e::RunIn(
+        dir, "0\n0\n0\n\n", cameraSettings.empty() ? "" : "[camera cam0]\n" + cameraSettings));
 }
 
 // The same with one firmware file in a fresh working directory.
@@ -37,7 +33,7 @@ e2e::ToolResult Update(const std::string& test, const std::string& file, const s
                        const std::string& cameraSettings = "") {
     e2e::ScratchDir dir(test);
     dir.Write(file, content);
-    return RunIn(dir.Path(), cameraSettings);
+    return Interactive(dir.Path(), cameraSettings);
 }
 } // namespace
 
@@ -165,7 +161,7 @@ TEST(UploadE2e, UnusableFilesAreRefusedBeforeTheCameraIsTouched) {
             dir.Write(kModel + ".bin", "");
             std::filesystem::resize_file(dir.File(kModel + ".bin"), c.size);
         }
-        e2e::ToolResult r = RunIn(where);
+        e2e::ToolResult r = Interactive(where);
         std::filesystem::remove_all(dir.File(kModel + ".bin"));
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(

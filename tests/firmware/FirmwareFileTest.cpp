@@ -11,20 +11,10 @@
 #include "gentl/DebugTrace.h"
 #include "platform/Environment.h"
 #include "platform/TraceSink.h"
+#include "tests/TraceCapture.h"
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
-
-namespace {
-// Every trace message while it lives.
-struct TraceLines {
-    TraceLines() {
-        SetTraceObserver([this](const std::string& line) { lines.push_back(line); });
-    }
-    ~TraceLines() { SetTraceObserver(nullptr); }
-    Lines lines;
-};
-} // namespace
 
 TEST(FirmwareFile, CataloguesNamesHoldingDotBinOnceInListingOrder) {
     const fs::path dir = fs::current_path() / "firmware-scratch" / "catalogue";
@@ -46,7 +36,7 @@ TEST(FirmwareFile, CataloguesNamesHoldingDotBinOnceInListingOrder) {
     }
     FirmwareFile catalogue;
     int32_t count = -5;
-    TraceLines trace;
+    TraceCapture trace;
     EXPECT_EQ(catalogue.ScanFirmwareFiles(dir.string(), count), 0);
     EXPECT_EQ(count, 4);
     EXPECT_EQ(catalogue.firmwareFiles, listed);
@@ -67,7 +57,7 @@ TEST(FirmwareFile, UnreadableDirectoryLeavesErrnoForTheCallersMessage) {
     for (const std::string name : {"firmware-scratch/absent", ""}) {
         FirmwareFile catalogue;
         int32_t count = 7;
-        TraceLines trace;
+        TraceCapture trace;
         errno = 0;
         EXPECT_EQ(catalogue.ScanFirmwareFiles(name, count), -1);
         EXPECT_EQ(errno, ENOENT);

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "firmware/UploadInternals.h"
 #include "gentl/DebugTrace.h"
 #include "gentl/TQGenTLWrapper.h"
+#include "tests/TraceCapture.h"
 
 namespace {
 using Lines = std::vector<std::string>;
@@ -92,24 +92,24 @@ struct Outcome {
 };
 
 // One update of a fresh camera through the manager, as the run performs it. The pauses are
-// recorded instead of taken unless they must be real.
-Outcome Update(const std::string& file, const Camera& setup = {}, const UploadControl& control = {},
-               bool realPauses = false) {
+// recorded instead of taken.
+Outcome Update(const std::string& file, const Camera& setup = {},
+               const UploadControl& control = {}) {
     camera = setup;
     sleeps.clear();
-    SetUploadSleep(realPauses ? nullptr : +[](unsigned ms) { sleeps.push_back(ms); });
+    SetUploadSleep([](unsigned ms) { sleeps.push_back(ms); });
     ProducerManager manager;
     manager.cameraMap[0] = nullptr;
     manager.cameraMap[1] = &Device();
     manager.selectedCamera = 1;
     Outcome o;
-    SetTraceObserver([&o](const std::string& line) { o.trace.push_back(line); });
+    TraceCapture trace;
     testing::internal::CaptureStdout();
     ConsoleUploadReport report;
     o.end = manager.RunFirmwareUpdate(file, report, control).end;
     std::fflush(stdout);
     o.console = testing::internal::GetCapturedStdout();
-    SetTraceObserver(nullptr);
+    o.trace = trace.lines;
     o.traffic = camera.traffic;
     return o;
 }
@@ -207,35 +207,4 @@ TEST(Upload, FirstFailedWriteOrStopRequestEndsTheUploadButFinishIsStillWritten) 
     EXPECT_EQ(o.trace.back(), "TQGenTLWrapper::GCWritePort Failed! hPort:0x00000000000CA0E0 "
                               "Address:0xb0e8");
     EXPECT_EQ(o.console.find("write to camera failed"), std::string::npos);
-}
-
-TEST(Upload, TheWaitForAFlashedCameraEndsAtItsLimitOrOnRequest) {
-    const std::string file = Write("TQ-12M-CXP.bin", "abcd");
-    for (bool stop : {false, true}) {
-        SCOPED_TRACE(stop ? "stopped" : "limited");
-        Camera silent;
-        silent.busyReads = 1000;
-        UploadControl control;
-        control.waitTimeoutMs = stop ? 0 : 300;
-        if (stop) {
-            control.stopWaiting = [] { return true; };
-        }
-        const auto started = std::chrono::steady_clock::now();
-        const Outcome o = Update(file, silent, control, true); // the limit is on the real clock
-        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500))
-            << "the fixed 2000 ms counts too";
-        EXPECT_EQ(o.end, stop ? UploadEnd::WaitStopped : UploadEnd::WaitTimedOut);
-        ASSERT_GE(o.traffic.size(), 2u);
-        EXPECT_EQ(o.traffic[o.traffic.size() - 2], stop ? "W 0x0000AB10 00000001" : "R 0x0000AB0C");
-        EXPECT_EQ(o.traffic.back(), kFinish);
-    }
-}
-
-// Empty, too large and folder: the end-to-end tests. Here what only a missing file or a seam
-// can show.
-TEST(Upload, AFileThatCannotBeOpenedStopsBeforeAnyRegister) {
-    const std::string missing = Scratch("TQ-12M-CXP_absent.bin");
-    const Outcome o = Update(missing);
-    EXPECT_EQ(o.console, "open file >>>" + missing + "<<<\nfile open not successful\n");
-    EXPECT_EQ(o.traffic, Lines{kFinish});
 }

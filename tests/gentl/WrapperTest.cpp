@@ -16,6 +16,7 @@
 #include "gentl/DebugTrace.h"
 #include "gentl/GenTLContext.h"
 #include "gentl/TQGenTLWrapper.h"
+#include "tests/TraceCapture.h"
 
 // An in-process producer: interfaces and devices from a table, faults on demand, and a log of
 // the functions called. Unlike the simulator, a failed call still fills counts and buffers, as
@@ -188,15 +189,6 @@ TQGenTLWrapper::SymbolSource Symbols() {
     };
 }
 
-// Every trace message while it lives.
-struct TraceCapture {
-    TraceCapture() {
-        SetTraceObserver([this](const std::string& message) { lines.push_back(message); });
-    }
-    ~TraceCapture() { SetTraceObserver(nullptr); }
-    std::vector<std::string> lines;
-};
-
 } // namespace fake
 
 namespace {
@@ -236,7 +228,7 @@ void Check(const std::string& function, fake::Fault fault, int32_t result, size_
     p.faults[function] = fault;
     p.interfaces = std::move(interfaces);
     p.registers = std::move(registers);
-    fake::TraceCapture trace;
+    TraceCapture trace;
     std::unique_ptr<GenTLContext> context = MakeContext();
     ReportText report;
     EXPECT_EQ(context->EnumerateDevices(report), result);
@@ -259,7 +251,7 @@ TEST(TQGenTLWrapper, EachFailedCallLeavesItsOwnLineAndReturnsTheProducersCode) {
     for (int slot = 1; slot < TQGenTLWrapper::kSlotCount; ++slot)
         p.faults[TQGenTLWrapper::kEntryPointNames[slot]] = {0, GC_ERR_IO};
     TQGenTLWrapper w(fake::Symbols());
-    fake::TraceCapture trace;
+    TraceCapture trace;
     void *tl = fake::H(0x7100), *ifc = fake::H(0x7200), *dev = fake::H(0x7400), *handle = nullptr;
     char text[256] = {};
     size_t size = sizeof text;
@@ -308,7 +300,7 @@ TEST(TQGenTLWrapper, EachFailedCallLeavesItsOwnLineAndReturnsTheProducersCode) {
 TEST(TQGenTLWrapper, RefusesAProducerLackingACalledFunctionBeforeAnyCall) {
     fake::Producer& p = fake::Reset();
     p.omitted = {"DevClose", "GCReadPort"};
-    fake::TraceCapture trace;
+    TraceCapture trace;
     EXPECT_EQ(Refusal([] { TQGenTLWrapper{fake::Symbols()}; }),
               "!!! Can not use producer (in-process producer): it does not export the GenTL "
               "functions GCReadPort, DevClose\n");
@@ -350,7 +342,7 @@ TEST(GenTLContext, CameraTextsStayWithinTheirRegistersAndAFailedReadGivesNothing
     EXPECT_TRUE(info.modelUnreadable && info.manufacturerInfoUnreadable &&
                 info.serialNumberUnreadable);
     // Never enumerated: the producer was not initialised, so nothing is closed.
-    fake::TraceCapture trace;
+    TraceCapture trace;
     MakeContext().reset();
     EXPECT_EQ(trace.lines.size(), 1u); // the "hWrapper" line alone
 }
