@@ -13,27 +13,40 @@
 namespace {
 UploadSleepFunction uploadSleep = platform::SleepMilliseconds;
 
-// Into a buffer preset to zero, so a failed read yields 0.
-GC_ERROR ReadRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t& value) {
+PortAccess WritePort(TQRemoteDevice& camera, uint64_t address, const void* bytes, size_t size) {
+    PortAccess access;
+    access.asked = size;
+    access.moved = size;
+    access.status = camera.wrapper->GCWritePort(camera.hPort, address, bytes, &access.moved);
+    return access;
+}
+
+// Into a buffer preset to zero, so a failed read yields 0. A short read is a failed one.
+bool ReadRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t& value) {
     uint8_t bytes[4] = {};
     size_t size = sizeof bytes;
     GC_ERROR status = camera.wrapper->GCReadPort(camera.hPort, address, bytes, &size);
-    value = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
-            uint32_t{bytes[3]};
-    return status;
+    const bool done = status == GC_ERR_SUCCESS && size == sizeof bytes;
+    value = done ? (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
+                       (uint32_t{bytes[2]} << 8) | uint32_t{bytes[3]}
+                 : 0;
+    return done;
 }
 
-UploadOutcome Ended(UploadEnd end, uint64_t address = 0) {
+UploadOutcome Ended(UploadEnd end) {
     UploadOutcome outcome;
     outcome.end = end;
-    outcome.failedAddress = address;
     return outcome;
 }
 
 // Once a write has failed the camera holds a partial image; it must never get the flash command.
-UploadOutcome WriteFailed(UploadReport& report, uint64_t address) {
+// A write the producer took only in part counts as failed.
+UploadOutcome WriteFailed(UploadReport& report, uint64_t address, const PortAccess& access) {
     report.WriteFailed(address);
-    return Ended(UploadEnd::WriteFailed, address);
+    UploadOutcome outcome = Ended(UploadEnd::WriteFailed);
+    outcome.failedAddress = address;
+    outcome.failedWrite = access;
+    return outcome;
 }
 
 UploadOutcome Unusable(UploadReport& report, ImageLoad problem) {
@@ -66,14 +79,13 @@ bool IsSecondaryImage(const std::string& fileName) {
     return fileName.find("secondary") != std::string::npos;
 }
 
-GC_ERROR WriteRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t value) {
+PortAccess WriteRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t value) {
     const uint8_t bytes[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
                               static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
-    size_t size = sizeof bytes;
-    return camera.wrapper->GCWritePort(camera.hPort, address, bytes, &size);
+    return WritePort(camera, address, bytes, sizeof bytes);
 }
 
-GC_ERROR FinishUpdate(TQRemoteDevice& camera) {
+PortAccess FinishUpdate(TQRemoteDevice& camera) {
     return WriteRegister32(camera, regs::kUpdateFinish, regs::kFinishValue);
 }
 
@@ -97,8 +109,9 @@ UploadOutcome SendImage(TQRemoteDevice& camera, const LoadedImage& image, bool s
         if (stopRequested()) {
             return interrupted();
         }
-        if (WriteRegister32(camera, address, value) != GC_ERR_SUCCESS) {
-            return WriteFailed(report, address);
+        const PortAccess access = WriteRegister32(camera, address, value);
+        if (!access.Done()) {
+            return WriteFailed(report, address, access);
         }
     }
 
@@ -106,9 +119,10 @@ UploadOutcome SendImage(TQRemoteDevice& camera, const LoadedImage& image, bool s
         if (stopRequested()) {
             return interrupted();
         }
-        if (WriteRegister32(camera, regs::kUpdateTarget, regs::kSecondaryTarget) !=
-            GC_ERR_SUCCESS) {
-            return WriteFailed(report, regs::kUpdateTarget);
+        const PortAccess access =
+            WriteRegister32(camera, regs::kUpdateTarget, regs::kSecondaryTarget);
+        if (!access.Done()) {
+            return WriteFailed(report, regs::kUpdateTarget, access);
         }
         report.SecondarySelected();
         uint32_t target = 0;
@@ -128,10 +142,10 @@ UploadOutcome SendImage(TQRemoteDevice& camera, const LoadedImage& image, bool s
         report.Progress(offset, uploadSize);
         const uint32_t chunkSize = std::min(uploadSize - offset, regs::kChunkSize);
         const uint64_t address = static_cast<uint32_t>(regs::kUpdateDataWindow + offset);
-        size_t size = chunkSize;
-        if (camera.wrapper->GCWritePort(camera.hPort, address, image.bytes.data() + offset,
-                                        &size) != GC_ERR_SUCCESS) {
-            return WriteFailed(report, address);
+        const PortAccess access =
+            WritePort(camera, address, image.bytes.data() + offset, chunkSize);
+        if (!access.Done()) {
+            return WriteFailed(report, address, access);
         }
         offset += chunkSize;
     }
@@ -140,15 +154,17 @@ UploadOutcome SendImage(TQRemoteDevice& camera, const LoadedImage& image, bool s
     if (stopRequested()) {
         return interrupted();
     }
-    if (WriteRegister32(camera, regs::kUpdateChecksum, image.crc) != GC_ERR_SUCCESS) {
-        return WriteFailed(report, regs::kUpdateChecksum);
+    const PortAccess checksum = WriteRegister32(camera, regs::kUpdateChecksum, image.crc);
+    if (!checksum.Done()) {
+        return WriteFailed(report, regs::kUpdateChecksum, checksum);
     }
     report.PhaseChanged(UploadPhase::Flash);
     if (stopRequested()) {
         return interrupted();
     }
-    if (WriteRegister32(camera, regs::kUpdateFlash, regs::kFlashCommand) != GC_ERR_SUCCESS) {
-        return WriteFailed(report, regs::kUpdateFlash);
+    const PortAccess flash = WriteRegister32(camera, regs::kUpdateFlash, regs::kFlashCommand);
+    if (!flash.Done()) {
+        return WriteFailed(report, regs::kUpdateFlash, flash);
     }
     report.PhaseChanged(UploadPhase::Waiting);
     return Ended(UploadEnd::Sent);
@@ -192,7 +208,7 @@ UploadOutcome AwaitCamera(TQRemoteDevice& camera, UploadReport& report,
     }
     // Only the status counts: the camera is back when a read succeeds.
     uint32_t ignored = 0;
-    while (ReadRegister32(camera, regs::kUpdateChecksum, ignored) != GC_ERR_SUCCESS) {
+    while (!ReadRegister32(camera, regs::kUpdateChecksum, ignored)) {
         if (limited && waitedMs() >= control.waitTimeoutMs) {
             return Ended(UploadEnd::WaitTimedOut);
         }

@@ -27,9 +27,18 @@ enum class UploadEnd {
     WaitStopped,      // flashed, and the wait was stopped on request
 };
 
+// One port access as the producer reported it: it counts only when every byte was moved.
+struct PortAccess {
+    GC_ERROR status = GC_ERR_SUCCESS;
+    size_t asked = 0;
+    size_t moved = 0; // what the producer says it moved (*piSize after the call)
+    bool Done() const { return status == GC_ERR_SUCCESS && moved == asked; }
+};
+
 struct UploadOutcome {
     UploadEnd end = UploadEnd::FileUnusable;
     uint64_t failedAddress = 0; // with WriteFailed
+    PortAccess failedWrite;     // with WriteFailed: an error, or success with fewer bytes
     ImageLoad load = ImageLoad::Loaded;
     // The flash command went out: the camera may be writing its flash memory.
     bool Flashed() const {
@@ -82,6 +91,6 @@ UploadOutcome AwaitCamera(TQRemoteDevice& camera, UploadReport& report,
 bool IsSecondaryImage(const std::string& fileName);
 
 // One 32-bit register, big-endian, size 4, through the logged port call.
-GC_ERROR WriteRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t value);
+PortAccess WriteRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t value);
 // The last access after every upload attempt, whatever its outcome.
-GC_ERROR FinishUpdate(TQRemoteDevice& camera);
+PortAccess FinishUpdate(TQRemoteDevice& camera);

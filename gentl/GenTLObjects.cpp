@@ -71,9 +71,10 @@ bool ReadRegisterText(TQGenTLWrapper* wrapper, PORT_HANDLE port, uint64_t addres
     char buffer[Width] = {};
     size_t size = Width;
     GC_ERROR status = wrapper->GCReadPort(port, address, buffer, &size);
-    // Bytes from a failed read are not the camera's answer.
-    field = status == GC_ERR_SUCCESS ? BoundedText(buffer, Width) : std::string();
-    return status == GC_ERR_SUCCESS;
+    // Bytes from a failed or short read are not the camera's answer.
+    const bool done = status == GC_ERR_SUCCESS && size == Width;
+    field = done ? BoundedText(buffer, Width) : std::string();
+    return done;
 }
 } // namespace
 
@@ -230,7 +231,8 @@ void TQRemoteDevice::ReadIdentity(CameraIdentity& identity) {
     unsigned char standard[4] = {};
     size_t size = sizeof standard;
     identity.standardUnreadable =
-        wrapper->GCReadPort(hPort, kStandardRegister, standard, &size) != GC_ERR_SUCCESS;
+        wrapper->GCReadPort(hPort, kStandardRegister, standard, &size) != GC_ERR_SUCCESS ||
+        size != sizeof standard;
     identity.standard = identity.standardUnreadable
                             ? 0
                             : (uint32_t{standard[0]} << 24) | (uint32_t{standard[1]} << 16) |

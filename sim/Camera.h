@@ -47,7 +47,8 @@ public:
            unsigned nsPerByte);
 
     int32_t Read(uint64_t address, void* buffer, size_t size);
-    int32_t Write(uint64_t address, const void* buffer, size_t size);
+    // `size` comes back as the bytes the camera took.
+    int32_t Write(uint64_t address, const void* buffer, size_t& size);
 
 private:
     // How far the update in progress has come, in the order the registers must be written.

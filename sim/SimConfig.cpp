@@ -401,6 +401,8 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                 ok = NumberList(value, camera->failReads);
             else if (key == "fail_write")
                 ok = NumberList(value, camera->failWrites);
+            else if (key == "short_write")
+                ok = NumberList(value, camera->shortWrites);
             else
                 return fail("unknown key '" + key + "' in [camera]");
             if (!ok && !error.empty())

@@ -27,10 +27,11 @@ struct CameraConfig {
     bool serialReadFails = false;
     bool userIdReadFails = false;
     bool secondaryFpga = false;
-    unsigned busyReads = 0;           // reads of the checksum register that fail after a flash
-    unsigned busyMs = 0;              // time after a flash during which those reads fail
-    std::vector<unsigned> failReads;  // these port reads (counted from 1) fail
-    std::vector<unsigned> failWrites; // these port writes (counted from 1) fail
+    unsigned busyReads = 0;            // reads of the checksum register that fail after a flash
+    unsigned busyMs = 0;               // time after a flash during which those reads fail
+    std::vector<unsigned> failReads;   // these port reads (counted from 1) fail
+    std::vector<unsigned> failWrites;  // these port writes (counted from 1) fail
+    std::vector<unsigned> shortWrites; // these port writes take half their bytes and say so
 };
 
 struct DeviceConfig {

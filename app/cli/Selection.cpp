@@ -12,6 +12,10 @@ bool Names(const CameraIdentity& camera, const std::string& name) {
            (name == camera.serialNumber || name == camera.userId || name == camera.deviceId);
 }
 
+bool IsBlank(const std::string& text) {
+    return text.find_first_not_of(' ') == std::string::npos;
+}
+
 std::string Describe(const CameraIdentity& camera) {
     return "\n  " + Printable(camera.serialNumber) + "  " + Printable(camera.model) + "  device " +
            Printable(camera.deviceId) + " on " + Printable(camera.interfaceId);
@@ -29,7 +33,9 @@ std::string CheckCamera(const CameraIdentity& camera, const std::string& firmwar
         return "not a CoaXPress device: register 0x0000 reads 0x" + Hex32(camera.standard);
     if (camera.modelUnreadable)
         return "the camera model could not be read";
-    switch (CheckCompatibility(BaseName(firmwareFile), camera.model)) {
+    if (IsBlank(camera.model))
+        return "model register is empty";
+    switch (CheckCompatibility(BaseName(firmwareFile), camera.model, ModelRule::WholeName)) {
     case Compatibility::ModelMismatch:
         return "the firmware file name does not hold the model " + Printable(camera.model);
     case Compatibility::Blocked:
@@ -86,10 +92,11 @@ Selection SelectCameras(const std::vector<CameraIdentity>& cameras, const Update
             choice.reason = "not named by --camera";
             continue;
         }
-        // Under --all a camera of another model is simply not meant.
-        if (options.all && !cameras[i].modelUnreadable &&
-            CheckCompatibility(BaseName(options.firmwareFile), cameras[i].model) ==
-                Compatibility::ModelMismatch) {
+        // Under --all a camera of another model is simply not meant; one whose model cannot
+        // be told is refused below.
+        if (options.all && !cameras[i].modelUnreadable && !IsBlank(cameras[i].model) &&
+            CheckCompatibility(BaseName(options.firmwareFile), cameras[i].model,
+                               ModelRule::WholeName) == Compatibility::ModelMismatch) {
             choice.reason =
                 "the firmware file name does not hold the model " + Printable(cameras[i].model);
             continue;

@@ -14,6 +14,7 @@
 #include "app/cli/Text.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/UploadProtocol.h"
+#include "gentl/ErrorNames.h"
 #include "platform/Interrupt.h"
 #include "platform/Sha256.h"
 #include "platform/SystemInfo.h"
@@ -262,6 +263,14 @@ std::string LoadFile(const std::string& name, LoadedImage& image) {
     return "firmware file " + Printable(name) + " cannot be used";
 }
 
+// The producer's side of a failed write: its error, or how much of the write it took.
+std::string WriteError(const PortAccess& write) {
+    if (write.status != GC_ERR_SUCCESS)
+        return GenTLErrorName(write.status) + ", " + std::to_string(write.status);
+    return "the producer took " + std::to_string(write.moved) + " of " +
+           std::to_string(write.asked) + " bytes";
+}
+
 // One camera's turn: the interactive mode's upload, its wait, and UpdateFinish after it.
 Attempt UpdateCamera(TQRemoteDevice& camera, const LoadedImage& image, bool secondary,
                      UploadReport& progress, const UploadControl& control) {
@@ -291,8 +300,8 @@ Attempt UpdateCamera(TQRemoteDevice& camera, const LoadedImage& image, bool seco
     case UploadEnd::WriteFailed:
         attempt.result = Result::Failed;
         attempt.failedAddress = address;
-        attempt.reason =
-            "write to the camera failed at address " + attempt.failedAddress + "; nothing flashed";
+        attempt.reason = "write to the camera failed at address " + attempt.failedAddress + " (" +
+                         WriteError(outcome.failedWrite) + "); nothing flashed";
         break;
     case UploadEnd::SecondaryRefused:
         attempt.result = Result::Failed;

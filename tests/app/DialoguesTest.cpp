@@ -72,8 +72,8 @@ TEST(Dialogues, PromptTakesWhatTheStandardConversionTakesUntilTheInputEnds) {
     for (const auto& [line, value] : std::vector<std::pair<std::string, int32_t>>{
              {"0", 0}, {" 2", 2}, {"+1", 1}, {"-0", 0}, {"1abc", 1}, {"0x2", 0}, {"\t1", 1}})
         cases.emplace_back(line + "\n", 3, true, value, value, p);
-    for (const std::string line :
-         {"", "abc", "-1", "3", "  x ", "12345678901", "99999999999999999999999", "+", "- 1"})
+    for (const std::string line : {"", "abc", "-1", "3", "  x ", "12345678901", "4294967296",
+                                   "99999999999999999999999", "+", "- 1"})
         cases.emplace_back(line + "\n2\n", 3, true, 2, 2, Refused(line) + p);
     for (const auto& [typed, count, chosen, out, field, transcript] : cases) {
         std::istringstream input(typed);

@@ -229,15 +229,50 @@ TEST(CliE2e, RefusalsWriteNothingAndExitWithTwo) {
 }
 
 TEST(CliE2e, DryRunChecksEverythingAndWritesNothing) {
+    // The hash is of the file, not of the image padded to whole words.
     e2e::ToolResult r = RunCli("dry-run", {{"update", kFile, "--camera", "line-1", "--dry-run",
-                                            "--json", "--report", "report.jsonl"}});
+                                            "--json", "--report", "report.jsonl"},
+                                           kCameras,
+                                           "abc"});
     EXPECT_EQ(r.status, 0) << r.errors;
     EXPECT_EQ(Writes(r), 0u) << r.traffic;
     EXPECT_TRUE(Contains(r.errors, "SN-A  TQ-12M-CXP")) << r.errors; // the plan
     const std::vector<Json> results = Events(JsonLines(r.console), "result");
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0]["result"], "dry-run");
-    EXPECT_EQ(results[0]["sha256"], kSha256);
+    EXPECT_EQ(results[0]["sha256"],
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+// A model fits a file name only as a whole name; a camera with an empty model fits nothing.
+TEST(CliE2e, AllSelectsTheCamerasWhoseModelIsAWholeNameOfTheFile) {
+    const std::string config = "[camera a]\nserial = A\n[camera b]\nserial = B\nmodel = TQ-12M\n"
+                               "[camera c]\nserial = C\nmodel =\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"TQ-12M-CXP_v2.1.0.bin", "A"}, {"TQ-12M-CXP.bin", "A"},    {"fw_TQ-12M-CXP_2.bin", "A"},
+        {"TQ-12M-CXP.v2.bin", "A"},     {"TQ-12M_v1.bin", "B"},     {"TQ-12M-CXP-HS_v3.0.bin", ""},
+        {"XTQ-12M-CXP_v2.bin", ""},     {"TQ-12M-CXP2_v1.bin", ""}, {"tq-12m-cxp_v2.bin", ""}};
+    for (const auto& [file, fits] : cases) {
+        e2e::ScratchDir dir("cli-whole-" + file);
+        dir.Write(file, kContent);
+        e2e::ToolRun run = e2e::RunIn(dir.Path(), "", config);
+        run.arguments = {"update", file, "--all", "--dry-run", "--json"};
+        const e2e::ToolResult r = e2e::RunTool(run);
+        std::string ready;
+        for (const Json& result : Events(JsonLines(r.console), "result"))
+            if (result["result"] == "dry-run")
+                ready += result["serial_number"].get<std::string>();
+            else
+                EXPECT_EQ(result["reason"], "model register is empty") << file;
+        EXPECT_EQ(ready, fits) << file;
+        EXPECT_EQ(r.status, 1) << file << r.errors; // the empty model is refused
+    }
+    // Named, it is a failed check: nothing written.
+    const e2e::ToolResult named =
+        RunCli("empty-model", {{"update", kFile, "--camera", "C"}, config});
+    EXPECT_EQ(named.status, 2);
+    EXPECT_TRUE(Contains(named.errors, "camera C: model register is empty")) << named.errors;
+    EXPECT_EQ(Writes(named), 0u);
 }
 
 // --all: cam0 and cam1 updated side by side, cam2 (another model) skipped, cam3 refused; the
@@ -329,7 +364,17 @@ TEST(CliE2e, FailedChunkAndSilentCameraHaveTheirOwnStatus) {
          1,
          {{"result", "failed"},
           {"failed_address", "0x70000400"},
+          {"reason",
+           "write to the camera failed at address 0x70000400 (GC_ERR_IO, -1010); nothing flashed"},
           {"device_version_after", nullptr}}},
+        // A write the producer took only in part is a failed one.
+        {"short-chunk",
+         "short_write = 4\n",
+         pattern,
+         1,
+         {{"result", "failed"},
+          {"reason", "write to the camera failed at address 0x70000000 (the producer took 512 of "
+                     "1024 bytes); nothing flashed"}}},
         {"timeout",
          "busy_ms = 6000\n",
          kContent,
