@@ -15,12 +15,27 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${version_header}
 set(packaging_dir ${CMAKE_SOURCE_DIR}/packaging)
 set(doc_out ${CMAKE_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${doc_out})
+
+# Who answers for the package: the Debian Maintainer field and the changelog's sign-off. A
+# distributor sets it with -DCXP_PACKAGE_MAINTAINER="Name <address>".
+set(CXP_PACKAGE_MAINTAINER "cxp-fwupdate packagers <packagers@cxp-fwupdate.invalid>"
+    CACHE STRING "Maintainer of the Debian package: Name <address>")
+configure_file(${packaging_dir}/changelog.in ${doc_out}/changelog @ONLY)
+
+# What users get to read: the user's guide (not the developers' README), the simulator
+# configurations it refers to, and the Ansible example.
+set(user_guide ${CMAKE_SOURCE_DIR}/doc/user-guide.md)
+set(sim_examples two-devices.ini four-cameras-two-interfaces.ini busy-camera.ini)
+list(TRANSFORM sim_examples PREPEND ${CMAKE_SOURCE_DIR}/sim/examples/)
+set(ansible_example ${CMAKE_SOURCE_DIR}/examples/ansible/README.md
+    ${CMAKE_SOURCE_DIR}/examples/ansible/update-cameras.yml
+    ${CMAKE_SOURCE_DIR}/examples/ansible/inventory.example.ini)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 if(WIN32)
     # Everything side by side in one folder; the texts with Windows line ends.
-    foreach(pair "README.md;README.txt" "packaging/copyright;COPYRIGHT.txt")
+    foreach(pair "doc/user-guide.md;README.txt" "packaging/copyright;COPYRIGHT.txt")
         list(GET pair 0 from)
         list(GET pair 1 to)
         file(READ ${CMAKE_SOURCE_DIR}/${from} text)
@@ -32,6 +47,8 @@ if(WIN32)
     install(TARGETS cxp-fwupdate RUNTIME DESTINATION .)
     install(TARGETS cxp_sim LIBRARY DESTINATION .)
     install(FILES ${doc_out}/README.txt ${doc_out}/COPYRIGHT.txt DESTINATION .)
+    install(FILES ${sim_examples} DESTINATION examples)
+    install(FILES ${ansible_example} DESTINATION examples/ansible)
 else()
     # The simulator sits in a private folder, on no GenTL search path, so that other GenTL
     # programs never see a simulated camera unless someone points them there.
@@ -58,16 +75,18 @@ else()
 
     # Debian wants documents over 4 kB and every changelog compressed, without a time stamp.
     set(gz_files)
-    foreach(pair "README.md;README.md.gz" "packaging/changelog;changelog.gz")
+    foreach(pair "${user_guide};README.md.gz" "${doc_out}/changelog;changelog.gz")
         list(GET pair 0 from)
         list(GET pair 1 to)
         add_custom_command(OUTPUT ${doc_out}/${to}
-                           COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/${from} > ${doc_out}/${to}
-                           DEPENDS ${CMAKE_SOURCE_DIR}/${from} VERBATIM)
+                           COMMAND gzip -9nc ${from} > ${doc_out}/${to}
+                           DEPENDS ${from} VERBATIM)
         list(APPEND gz_files ${doc_out}/${to})
     endforeach()
     add_custom_target(cxp_docs ALL DEPENDS ${gz_files})
     install(FILES ${gz_files} ${packaging_dir}/copyright DESTINATION ${doc_dir})
+    install(FILES ${sim_examples} DESTINATION ${doc_dir}/examples)
+    install(FILES ${ansible_example} DESTINATION ${doc_dir}/examples/ansible)
 
     if(CXP_PACKAGE)
         find_program(HELP2MAN help2man REQUIRED)
@@ -105,8 +124,6 @@ if(WIN32)
 else()
     set(CPACK_GENERATOR DEB)
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-    set(CXP_PACKAGE_MAINTAINER "cxp-fwupdate maintainers <cxp-fwupdate@tevrak.example>"
-        CACHE STRING "Maintainer field of the Debian package")
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CXP_PACKAGE_MAINTAINER})
     set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
     set(CPACK_DEBIAN_FILE_NAME cxp-fwupdate_${CXP_VERSION}_amd64.deb)
