@@ -1,40 +1,15 @@
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <syslog.h>
 #include <unistd.h>
 
-#include "platform/Environment.h"
-#include "platform/TraceLine.h"
-#include "platform/TraceSink.h"
+#include "platform/TraceSinkSystem.h"
 
-namespace platform {
+namespace platform::trace {
 namespace {
-enum class Target { Unresolved, File, StandardError, SystemLog, Nowhere };
-
-struct SinkState {
-    Target target = Target::Unresolved;
-    int fd = -1;
-};
-
-SinkState& State() {
-    static SinkState state;
-    return state;
-}
-
-void Resolve(SinkState& state) {
-    std::string path;
-    if (!ReadEnvironment("CXP_FWUPDATE_TRACE", path) || path.empty()) {
-        openlog("cxp-fwupdate", LOG_PID, LOG_USER);
-        state.target = Target::SystemLog;
-    } else if (path == "-") {
-        state.target = Target::StandardError;
-    } else {
-        state.fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-        // A trace file that cannot be opened must not disturb the run.
-        state.target = state.fd >= 0 ? Target::File : Target::Nowhere;
-    }
-}
-
 void WriteAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         ssize_t written = ::write(fd, data, size);
@@ -45,41 +20,44 @@ void WriteAll(int fd, const char* data, size_t size) {
         size -= static_cast<size_t>(written);
     }
 }
+
+// The descriptor rides in the handle, plus one so that descriptor 0 is not null.
+int Descriptor(FileHandle file) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(file) - 1);
+}
 } // namespace
 
-void EmitTrace(const char* message) {
-    SinkState& state = State();
-    if (state.target == Target::Unresolved) {
-        Resolve(state);
+FileHandle OpenFile(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return nullptr;
     }
-    switch (state.target) {
-    case Target::File: {
-        TraceLine line(message);
-        WriteAll(state.fd, line.data, line.size);
-        break;
-    }
-    case Target::StandardError: {
-        TraceLine line(message);
-        std::fflush(stderr);
-        WriteAll(STDERR_FILENO, line.data, line.size);
-        break;
-    }
-    case Target::SystemLog:
-        syslog(LOG_DEBUG, "%s", message);
-        break;
-    default:
-        break;
-    }
+    return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1);
 }
 
-void ResetTraceSink() {
-    SinkState& state = State();
-    if (state.fd >= 0) {
-        ::close(state.fd);
-    }
-    if (state.target == Target::SystemLog) {
-        closelog();
-    }
-    state = SinkState();
+void WriteFile(FileHandle file, const char* data, size_t size) {
+    WriteAll(Descriptor(file), data, size);
 }
-} // namespace platform
+
+void CloseFile(FileHandle file) {
+    ::close(Descriptor(file));
+}
+
+void WriteStandardError(const char* data, size_t size) {
+    std::fflush(stderr);
+    WriteAll(STDERR_FILENO, data, size);
+}
+
+void OpenSystemLog() {
+    openlog("cxp-fwupdate", LOG_PID | LOG_NDELAY, LOG_USER);
+}
+
+void WriteSystemLog(const char* message) {
+    syslog(LOG_DEBUG, "%s", message);
+}
+
+void CloseSystemLog() {
+    closelog();
+}
+} // namespace platform::trace

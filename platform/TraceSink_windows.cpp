@@ -1,74 +1,44 @@
 #include <cstdio>
 #include <windows.h>
 
-#include "platform/Environment.h"
-#include "platform/TraceLine.h"
-#include "platform/TraceSink.h"
+#include "platform/TraceSinkSystem.h"
 
-namespace platform {
-namespace {
-enum class Target { Unresolved, File, StandardError, Debugger, Nowhere };
+namespace platform::trace {
 
-struct SinkState {
-    Target target = Target::Unresolved;
-    HANDLE file = INVALID_HANDLE_VALUE;
-};
-
-SinkState& State() {
-    static SinkState state;
-    return state;
+FileHandle OpenFile(const std::string& path, std::string& error) {
+    // Append-only access: every write lands at the end, also beside other writers.
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = "Windows error " + std::to_string(GetLastError());
+        return nullptr;
+    }
+    return file;
 }
 
-void Resolve(SinkState& state) {
-    std::string path;
-    if (!ReadEnvironment("CXP_FWUPDATE_TRACE", path) || path.empty()) {
-        state.target = Target::Debugger;
-    } else if (path == "-") {
-        state.target = Target::StandardError;
-    } else {
-        // Append-only access: every write lands at the end, also beside other writers.
-        state.file = CreateFileA(path.c_str(), FILE_APPEND_DATA,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        // A trace file that cannot be opened must not disturb the run.
-        state.target = state.file != INVALID_HANDLE_VALUE ? Target::File : Target::Nowhere;
-    }
-}
-} // namespace
-
-void EmitTrace(const char* message) {
-    SinkState& state = State();
-    if (state.target == Target::Unresolved) {
-        Resolve(state);
-    }
-    switch (state.target) {
-    case Target::File: {
-        TraceLine line(message);
-        // Once the system holds the line it outlives a crash of the tool; a disk flush per
-        // register write would only slow the upload down.
-        DWORD written = 0;
-        WriteFile(state.file, line.data, static_cast<DWORD>(line.size), &written, nullptr);
-        break;
-    }
-    case Target::StandardError: {
-        TraceLine line(message);
-        std::fwrite(line.data, 1, line.size, stderr);
-        std::fflush(stderr);
-        break;
-    }
-    case Target::Debugger:
-        OutputDebugStringA(message);
-        break;
-    default:
-        break;
-    }
+void WriteFile(FileHandle file, const char* data, size_t size) {
+    // Once the system holds the line it outlives a crash of the tool; a disk flush per
+    // register write would only slow the upload down.
+    DWORD written = 0;
+    ::WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
 }
 
-void ResetTraceSink() {
-    SinkState& state = State();
-    if (state.file != INVALID_HANDLE_VALUE) {
-        CloseHandle(state.file);
-    }
-    state = SinkState();
+void CloseFile(FileHandle file) {
+    CloseHandle(file);
 }
-} // namespace platform
+
+void WriteStandardError(const char* data, size_t size) {
+    std::fwrite(data, 1, size, stderr);
+    std::fflush(stderr);
+}
+
+// The debugger output needs no connection.
+void OpenSystemLog() {}
+
+void WriteSystemLog(const char* message) {
+    OutputDebugStringA(message);
+}
+
+void CloseSystemLog() {}
+} // namespace platform::trace

@@ -6,6 +6,8 @@
 
 #include "app/cli/Options.h"
 #include "app/cli/Text.h"
+#include "platform/Environment.h"
+#include "platform/TraceSink.h"
 
 namespace cli {
 
@@ -18,11 +20,19 @@ int Main(int argc, char** argv) {
     app.set_version_flag("--version", ToolBanner());
     app.require_subcommand(1);
 
+    // The command line keeps a trace only where it is told to.
+    std::string trace;
+    if (!platform::ReadEnvironment("CXP_FWUPDATE_TRACE", trace))
+        trace.clear();
+    const char* traceHelp = "Where the trace of every producer call goes: a file, - (standard "
+                            "error) or syslog (default: CXP_FWUPDATE_TRACE, else no trace)";
+
     ListOptions list;
     CLI::App* listCommand = app.add_subcommand("list", "List the cameras of the producers");
     listCommand->add_option("--producer", list.producer,
                             "A .cti file, or text in the file name of one discovered producer");
     listCommand->add_flag("--json", list.json, "One JSON document on standard output");
+    listCommand->add_option("--trace", trace, traceHelp);
 
     UpdateOptions update;
     CLI::App* updateCommand =
@@ -50,6 +60,7 @@ int Main(int argc, char** argv) {
     updateCommand->add_option("--report", update.reportFile,
                               "Append one JSON record per camera to this file");
     updateCommand->add_flag("--json", update.json, "JSON events on standard output, one a line");
+    updateCommand->add_option("--trace", trace, traceHelp);
     updateCommand->add_option("--jobs", update.jobs, "Cameras updated at once (default: all)")
         ->check(CLI::PositiveNumber);
 
@@ -61,6 +72,12 @@ int Main(int argc, char** argv) {
         std::cout.flush();
         std::cerr << "cxp-fwupdate: " << error.what() << "\n"
                   << "Run 'cxp-fwupdate --help' for the commands and options.\n";
+        return kExitRefused;
+    }
+    std::string traceError;
+    if (!platform::SetTraceDestination(trace, traceError)) {
+        std::cerr << "cxp-fwupdate: cannot open the trace file " << Printable(trace) << ": "
+                  << traceError << "\n";
         return kExitRefused;
     }
     if (listCommand->parsed())

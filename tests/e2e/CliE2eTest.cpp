@@ -142,6 +142,19 @@ TEST(CliE2e, ListShowsEveryCameraAsTextAndAsJson) {
     EXPECT_EQ(refused[0]["producers"][0]["cameras"], Json::array());
 }
 
+TEST(CliE2e, TraceGoesWhereTheCommandLineSays) {
+    e2e::ScratchDir dir("cli-trace-chosen");
+    const std::string chosen = dir.File("chosen.log");
+    const e2e::ToolResult r = RunCli("trace", {{"list", "--trace", chosen}});
+    EXPECT_EQ(r.status, 0) << r.errors;
+    EXPECT_EQ(r.trace, ""); // CXP_FWUPDATE_TRACE is set, but --trace wins
+    EXPECT_TRUE(Contains(e2e::ReadFile(chosen), "TQGenTLWrapper::GCInitLib Successful!"));
+    const e2e::ToolResult bad = RunCli("trace-bad", {{"list", "--trace", chosen + "/x.log"}});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(Contains(bad.errors, "cannot open the trace file " + chosen)) << bad.errors;
+    EXPECT_EQ(bad.traffic, "");
+}
+
 TEST(CliE2e, UpdateNamesOneCameraBySerialNumberUserIdOrDeviceId) {
     struct Case {
         std::string name;

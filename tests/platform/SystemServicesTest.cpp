@@ -65,6 +65,18 @@ TEST(TraceSink, FileOverrideWritesOneLinePerMessageCutAt4095) {
     text << std::ifstream(file, std::ios::binary).rdbuf();
     EXPECT_EQ(text.str(), "first line\nends with its own line end\n" + std::string(4095, 'x') +
                               "\n100%s literal\n");
+
+    // A destination chosen by the command line wins over the variable; "" keeps no trace.
+    ASSERT_TRUE(platform::SetEnvironment("CXP_FWUPDATE_TRACE", file.string()));
+    std::string error;
+    EXPECT_TRUE(platform::SetTraceDestination("", error));
+    DebugTrace("kept nowhere");
+    EXPECT_FALSE(platform::SetTraceDestination((file / "no-folder.log").string(), error));
+    EXPECT_FALSE(error.empty());
+    platform::ResetTraceSink();
+    platform::UnsetEnvironment("CXP_FWUPDATE_TRACE");
+    EXPECT_EQ(std::ifstream(file, std::ios::binary).rdbuf()->pubseekoff(0, std::ios::end),
+              std::streamoff(text.str().size()));
 }
 
 TEST(Sha256, FipsVectorsWholeAndInPieces) {
