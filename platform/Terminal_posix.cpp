@@ -6,4 +6,6 @@ namespace platform {
 bool IsTerminal(Stream stream) {
     return isatty(stream == Stream::Output ? STDOUT_FILENO : STDERR_FILENO) == 1;
 }
+
+void UseBinaryOutput() {}
 } // namespace platform

@@ -1,5 +1,8 @@
 #include "platform/Terminal.h"
 
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 namespace platform {
@@ -11,5 +14,10 @@ bool IsTerminal(Stream stream) {
     if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING)
         return true;
     return SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+void UseBinaryOutput() {
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 } // namespace platform

@@ -7,6 +7,7 @@
 #include "app/cli/Options.h"
 #include "app/cli/Text.h"
 #include "platform/Environment.h"
+#include "platform/Terminal.h"
 #include "platform/TraceSink.h"
 
 namespace cli {
@@ -80,6 +81,9 @@ int Main(int argc, char** argv) {
                   << traceError << "\n";
         return kExitRefused;
     }
+    // JSON lines end in "\n" on every system, as in the report file.
+    if (list.json || update.json)
+        platform::UseBinaryOutput();
     if (listCommand->parsed())
         return RunList(list);
     return RunUpdate(update);
