@@ -40,7 +40,7 @@ struct TQDevice {
     DEV_HANDLE hDevice = nullptr;
     IF_HANDLE hIface = nullptr;
     TQGenTLWrapper* wrapper = nullptr; // not owned
-    std::string listedId;              // the ID it was opened by
+    std::string listedId;              // as IFGetDeviceID gave it
 
     int32_t QueryDeviceInfo(DeviceInfo& info);
 };
