@@ -1,6 +1,9 @@
+#include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "gentl/DebugTrace.h"
 #include "gentl/GenTLContext.h"
@@ -23,40 +26,66 @@ bool IsBlank(const std::string& text) {
 }
 } // namespace
 
-int32_t GenTLContext::EnumerateDevices(EnumerationReport& report) {
+int32_t GenTLContext::EnumerateDevices(EnumerationReport& report, const EnumerationRules& rules) {
+    using Kind = EnumerationProblem::Kind;
+    closeNullSystem = !rules.strict;
     // Library and system.
     system = std::make_unique<TQSystem>();
     system->wrapper = wrapper.get();
-    wrapper->GCInitLib();
-    wrapper->TLOpen(&system->hTL);
+    GC_ERROR status = wrapper->GCInitLib();
+    if (status != GC_ERR_SUCCESS && rules.strict) {
+        system.reset(); // nothing to close
+        report.ProducerNotStarted("GCInitLib", status);
+        return -1;
+    }
+    status = wrapper->TLOpen(&system->hTL);
     if (!system->hTL) {
         DebugTrace("TLHandle not valid");
     }
     DebugTrace("hSystem: 0x%s", HandleHex(system->hTL).c_str());
+    if (status != GC_ERR_SUCCESS && rules.strict) {
+        system->hTL = nullptr;
+        report.ProducerNotStarted("TLOpen", status);
+        return -1;
+    }
     system->QuerySystemInfo(systemInfo);
 
     // Interfaces.
     uint32_t interfaceCount = 0;
-    system->EnumInterfaces(interfaceCount);
+    const char* failed = "";
+    status = system->EnumInterfaces(interfaceCount, failed);
+    if (status != GC_ERR_SUCCESS && rules.strict) {
+        report.ProducerNotStarted(failed, status);
+        return -1;
+    }
     if (interfaceCount == 0) {
         report.NoInterfaceFound();
         DebugTrace("!!!No Interface Found!!!");
         return -1;
     }
-    system->GetInterfacesInfo(interfaceInfos);
+    system->GetInterfacesInfo(interfaceInfos, [&](uint32_t index, GC_ERROR code) {
+        report.Problem({Kind::InterfaceNotIdentified, "", "", index, "TLGetInterfaceID", code});
+        return rules.strict;
+    });
     for (const InterfaceInfo& entry : interfaceInfos) {
         IF_HANDLE hIface = nullptr;
         // A failed open still goes through the device count, which then fails on the null handle.
-        wrapper->TLOpenInterface(system->hTL, entry.id.c_str(), &hIface);
+        const GC_ERROR opened = wrapper->TLOpenInterface(system->hTL, entry.id.c_str(), &hIface);
         DebugTrace("hInterface: 0x%s", HandleHex(hIface).c_str());
+        if (opened != GC_ERR_SUCCESS) {
+            report.Problem({Kind::InterfaceNotOpened, entry.id, "", 0, "TLOpenInterface", opened});
+        }
         auto iface = std::make_unique<TQInterface>();
         iface->id = entry.id;
         iface->hIface = hIface;
         iface->wrapper = wrapper.get();
 
         uint32_t deviceCount = 0;
-        iface->EnumDevices(deviceCount);
+        status = iface->EnumDevices(deviceCount, failed);
         if (deviceCount == 0) {
+            if (status != GC_ERR_SUCCESS && opened == GC_ERR_SUCCESS) {
+                report.Problem({Kind::DevicesNotListed, entry.id, "", 0, failed, status});
+            }
             DebugTrace("!!!No Device found!!!");
             wrapper->IFClose(hIface);
             iface.reset();
@@ -75,23 +104,40 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report) {
         }
     }
 
-    // Devices: every device listed so far is offered to each interface in turn.
+    // Devices: each interface opens the devices it listed itself.
     for (const std::unique_ptr<TQInterface>& iface : interfaces) {
-        iface->GetDevicesInfo(deviceInfos);
+        deviceInfos.clear();
+        iface->GetDevicesInfo(deviceInfos, [&](uint32_t index, GC_ERROR code) {
+            report.Problem(
+                {Kind::DeviceNotIdentified, iface->id, "", index, "IFGetDeviceID", code});
+            return rules.strict;
+        });
         for (const DeviceInfo& entry : deviceInfos) {
+            const std::string& id = entry.Id();
             DEV_HANDLE hDevice = nullptr;
             GC_ERROR status =
-                wrapper->IFOpenDevice(iface->hIface, entry.id.c_str(), kOpenFlags, &hDevice);
+                wrapper->IFOpenDevice(iface->hIface, id.c_str(), kOpenFlags, &hDevice);
             DebugTrace("hDevice: 0x%s", HandleHex(hDevice).c_str());
             if (status != GC_ERR_SUCCESS) {
-                report.DeviceNotOpened(entry.id);
-                DebugTrace("!!! Can not open device on %s", entry.id.c_str());
+                report.DeviceNotOpened(id);
+                // In use, with a device of this ID open here: the same one, through another
+                // interface, and its camera is listed.
+                auto sameId = [&entry](const std::unique_ptr<TQDevice>& kept) {
+                    return kept->listedId == entry.listedId;
+                };
+                if (status != GC_ERR_RESOURCE_IN_USE ||
+                    std::none_of(devices.begin(), devices.end(), sameId)) {
+                    report.Problem(
+                        {Kind::DeviceNotOpened, iface->id, id, 0, "IFOpenDevice", status});
+                }
+                DebugTrace("!!! Can not open device on %s", id.c_str());
                 continue;
             }
             auto device = std::make_unique<TQDevice>();
             device->hDevice = hDevice;
             device->hIface = entry.hIface;
             device->wrapper = wrapper.get();
+            device->listedId = entry.listedId;
             DeviceInfo deviceInfo;
             device->QueryDeviceInfo(deviceInfo);
             GetPort(*wrapper, *device);
@@ -99,9 +145,10 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report) {
             auto sameDevice = [&deviceInfo](const std::unique_ptr<TQDevice>& kept) {
                 DeviceInfo keptInfo;
                 kept->QueryDeviceInfo(keptInfo);
-                return keptInfo.id == deviceInfo.id;
+                return keptInfo.Id() == deviceInfo.Id();
             };
             if (ListedAlready(devices, sameDevice, "Device Existed")) {
+                wrapper->DevClose(device->hDevice);
                 device.reset();
             } else {
                 devices.push_back(std::move(device));
@@ -109,40 +156,57 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report) {
         }
     }
 
-    // Cameras: one per serial number, compared with what each kept camera's registers say.
-    for (const std::unique_ptr<TQDevice>& device : devices) {
-        GetPort(*wrapper, *device);
-        if (!device->hIface) {
+    // Cameras: a device that reaches a camera already listed is closed at once.
+    std::vector<std::string> keptSerials; // read from the registers, under sameSerialRegisters
+    for (size_t n = 0; n < devices.size();) {
+        TQDevice& device = *devices[n];
+        GetPort(*wrapper, device);
+        if (!device.hIface) {
             DebugTrace("IFHandle not valid");
         }
-        if (!device->hDevice) {
+        if (!device.hDevice) {
             DebugTrace("DEVHandle not valid");
         }
         auto remote = std::make_unique<TQRemoteDevice>();
-        remote->hPort = device->hRemoteDevice;
-        remote->hDevice = device->hDevice;
-        remote->hIface = device->hIface;
+        remote->hPort = device.hRemoteDevice;
+        remote->hDevice = device.hDevice;
+        remote->hIface = device.hIface;
         remote->wrapper = wrapper.get();
         DeviceInfo deviceInfo;
-        device->QueryDeviceInfo(deviceInfo);
-        remote->deviceId = deviceInfo.id;
+        device.QueryDeviceInfo(deviceInfo);
+        remote->deviceId = deviceInfo.Id();
+        remote->listedDeviceId = device.listedId;
         for (const std::unique_ptr<TQInterface>& iface : interfaces) {
-            if (iface->hIface == device->hIface)
+            if (iface->hIface == device.hIface)
                 remote->interfaceId = iface->id;
         }
 
         // An empty serial number identifies nothing: two such devices are never one camera.
-        auto sameCamera = [&deviceInfo](const std::unique_ptr<TQRemoteDevice>& kept) {
-            RemoteDeviceInfo keptInfo;
-            kept->ReadRemoteDeviceInfo(keptInfo);
-            return !IsBlank(keptInfo.serialNumber) &&
-                   keptInfo.serialNumber == deviceInfo.serialNumber;
-        };
-        if (ListedAlready(remoteDevices, sameCamera, "REMOTEDEV Exited")) {
-            remote.reset();
+        std::string serial;
+        bool duplicate = false;
+        if (rules.sameSerialRegisters) {
+            serial = remote->ReadSerialNumber();
+            auto sameSerial = [&serial](const std::string& kept) {
+                return !IsBlank(kept) && kept == serial;
+            };
+            duplicate = ListedAlready(keptSerials, sameSerial, "REMOTEDEV Exited");
         } else {
-            remoteDevices.push_back(std::move(remote));
+            auto sameCamera = [&deviceInfo](const std::unique_ptr<TQRemoteDevice>& kept) {
+                RemoteDeviceInfo keptInfo;
+                kept->ReadRemoteDeviceInfo(keptInfo);
+                return !IsBlank(keptInfo.serialNumber) &&
+                       keptInfo.serialNumber == deviceInfo.serialNumber;
+            };
+            duplicate = ListedAlready(remoteDevices, sameCamera, "REMOTEDEV Exited");
         }
+        if (duplicate) {
+            wrapper->DevClose(device.hDevice);
+            devices.erase(devices.begin() + static_cast<std::ptrdiff_t>(n));
+            continue;
+        }
+        keptSerials.push_back(serial);
+        remoteDevices.push_back(std::move(remote));
+        ++n;
     }
     return 0;
 }

@@ -25,9 +25,10 @@ GenTLContext::~GenTLContext() {
         wrapper->IFClose(iface->hIface);
         iface.reset();
     }
-    // Without an enumeration the producer was never initialised, so there is nothing to close.
+    // Without an enumeration, or after a failed GCInitLib, there is nothing to close.
     if (system) {
-        wrapper->TLClose(system->hTL);
+        if (system->hTL || closeNullSystem)
+            wrapper->TLClose(system->hTL);
         wrapper->GCCloseLib();
         system.reset();
     }

@@ -6,6 +6,17 @@
 #include "gentl/EnumerationReport.h"
 #include "gentl/GenTLObjects.h"
 
+// How an enumeration treats what it meets; the defaults are the interactive run's.
+struct EnumerationRules {
+    // Two devices are one camera when their serial-number registers agree and are not empty.
+    // Otherwise a device's producer serial is compared with the kept cameras' registers.
+    bool sameSerialRegisters = false;
+    // A failed GCInitLib, TLOpen or interface list means the producer is not started: nothing
+    // more is called and only what was opened is closed. An interface or device whose ID
+    // cannot be read is passed over (otherwise the list ends there).
+    bool strict = false;
+};
+
 // Everything made through the one opened producer. Destroying it is the shutdown: devices,
 // interfaces and the system are closed in opening order, then the library.
 class GenTLContext {
@@ -18,9 +29,10 @@ public:
     GenTLContext(const GenTLContext&) = delete;
     GenTLContext& operator=(const GenTLContext&) = delete;
 
-    // Opens the system, every interface with devices, every device and its port, and builds
-    // remoteDevices. -1 when the producer reports no interface.
-    int32_t EnumerateDevices(EnumerationReport& report);
+    // Opens the system, every interface with devices, every device it lists and its port, and
+    // builds remoteDevices; a device dropped as a duplicate is closed at once. -1 when the
+    // producer reports no interface or was not started.
+    int32_t EnumerateDevices(EnumerationReport& report, const EnumerationRules& rules = {});
 
     std::vector<std::unique_ptr<TQRemoteDevice>> remoteDevices;
     std::vector<std::unique_ptr<TQDevice>> devices;
@@ -30,4 +42,7 @@ public:
     SystemInfo systemInfo;
     std::unique_ptr<TQSystem> system;
     std::unique_ptr<TQGenTLWrapper> wrapper;
+
+private:
+    bool closeNullSystem = true; // the interactive run closes a system it did not get
 };

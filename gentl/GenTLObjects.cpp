@@ -52,7 +52,9 @@ template <size_t Capacity, typename Ask> GC_ERROR AskDeviceInfo(DeviceInfo& info
             return ask(cmd, type, buffer, size);
         };
     };
-    AskText<Capacity>(info.id, command(DEVICE_INFO_ID));
+    // A failed ID command gives no ID, whatever the producer left in the buffer.
+    if (AskText<Capacity>(info.id, command(DEVICE_INFO_ID)) != GC_ERR_SUCCESS)
+        info.id.clear();
     AskText<Capacity>(info.vendor, command(DEVICE_INFO_VENDOR));
     AskText<Capacity>(info.model, command(DEVICE_INFO_MODEL));
     AskText<Capacity>(info.displayName, command(DEVICE_INFO_DISPLAYNAME));
@@ -78,17 +80,19 @@ bool ReadRegisterText(TQGenTLWrapper* wrapper, PORT_HANDLE port, uint64_t addres
 }
 } // namespace
 
-int32_t TQSystem::EnumInterfaces(uint32_t& count) {
+int32_t TQSystem::EnumInterfaces(uint32_t& count, const char*& failed) {
     count = 0;
     bool8_t changed = 0;
     GC_ERROR status = wrapper->TLUpdateInterfaceList(hTL, &changed, kInterfaceListTimeoutMs);
     if (status != GC_ERR_SUCCESS) {
         DebugTrace(":%s TLUpdateInterfaceList failed!:%d", "TQSystem::EnumInterfaces", status);
+        failed = "TLUpdateInterfaceList";
         return status;
     }
     status = wrapper->TLGetNumInterfaces(hTL, &count);
     if (status != GC_ERR_SUCCESS) {
         DebugTrace(":%s TLGetNumInterfaces failed!:%d", "TQSystem::EnumInterfaces", status);
+        failed = "TLGetNumInterfaces";
         count = 0; // a failed count may have left anything there
         return status;
     }
@@ -116,7 +120,8 @@ int32_t TQSystem::QuerySystemInfo(SystemInfo& info) {
     return AskNumber(info.genTLVersionMinor, command(TL_INFO_GENTL_VER_MINOR));
 }
 
-int32_t TQSystem::GetInterfacesInfo(std::vector<InterfaceInfo>& infos) {
+int32_t TQSystem::GetInterfacesInfo(std::vector<InterfaceInfo>& infos,
+                                    const UnidentifiedEntry& unidentified) {
     constexpr size_t kCapacity = 256;
     GC_ERROR status = GC_ERR_SUCCESS;
     for (uint32_t index = 0; index < numInterfaces; ++index) {
@@ -125,6 +130,8 @@ int32_t TQSystem::GetInterfacesInfo(std::vector<InterfaceInfo>& infos) {
         status = wrapper->TLGetInterfaceID(hTL, index, idBuffer, &idSize);
         if (status != GC_ERR_SUCCESS) {
             DebugTrace(":%s TLGetInterfaceID failed!:%d", "TQSystem::GetInterfacesInfo", status);
+            if (unidentified(index, status))
+                continue;
             return -1;
         }
         const std::string identifier = BoundedText(idBuffer, kCapacity);
@@ -148,17 +155,19 @@ int32_t TQSystem::GetInterfacesInfo(std::vector<InterfaceInfo>& infos) {
     return status;
 }
 
-int32_t TQInterface::EnumDevices(uint32_t& count) {
+int32_t TQInterface::EnumDevices(uint32_t& count, const char*& failed) {
     count = 0;
     bool8_t changed = 0;
     GC_ERROR status = wrapper->IFUpdateDeviceList(hIface, &changed, kDeviceListTimeoutMs);
     if (status != GC_ERR_SUCCESS) {
         DebugTrace(":%s IFUpdateDeviceList failed!:%d", "TQInterface::EnumDevices", status);
+        failed = "IFUpdateDeviceList";
         return status;
     }
     status = wrapper->IFGetNumDevices(hIface, &count);
     if (status != GC_ERR_SUCCESS) {
         DebugTrace(":%s IFGetNumDevices failed!:%d", "TQInterface::EnumDevices", status);
+        failed = "IFGetNumDevices";
         count = 0;
         return status;
     }
@@ -178,7 +187,8 @@ int32_t TQInterface::QueryInterfaceInfo(InterfaceInfo& info) {
     return AskText<kCapacity>(info.tlType, command(INTERFACE_INFO_TLTYPE));
 }
 
-int32_t TQInterface::GetDevicesInfo(std::vector<DeviceInfo>& infos) {
+int32_t TQInterface::GetDevicesInfo(std::vector<DeviceInfo>& infos,
+                                    const UnidentifiedEntry& unidentified) {
     constexpr size_t kCapacity = 128;
     GC_ERROR status = GC_ERR_SUCCESS;
     for (uint32_t index = 0; index < numDevices; ++index) {
@@ -187,18 +197,21 @@ int32_t TQInterface::GetDevicesInfo(std::vector<DeviceInfo>& infos) {
         status = wrapper->IFGetDeviceID(hIface, index, idBuffer, &idSize);
         if (status != GC_ERR_SUCCESS) {
             DebugTrace(":%s IFGetDeviceID Failed!:%d", "TQInterface::GetDevicesInfo", status);
+            if (unidentified(index, status))
+                continue;
             return -1;
         }
         const std::string identifier = BoundedText(idBuffer, kCapacity);
         DeviceInfo info;
         info.hIface = hIface;
+        info.listedId = identifier;
         status = AskDeviceInfo<kCapacity>(info, [this, &identifier](DEVICE_INFO_CMD cmd,
                                                                     INFO_DATATYPE* type,
                                                                     void* buffer, size_t* size) {
             return wrapper->IFGetDeviceInfo(hIface, identifier.c_str(), cmd, type, buffer, size);
         });
 
-        auto sameId = [&info](const DeviceInfo& listed) { return listed.id == info.id; };
+        auto sameId = [&info](const DeviceInfo& listed) { return listed.Id() == info.Id(); };
         if (!ListedAlready(infos, sameId, "DEV Existed")) {
             infos.push_back(std::move(info));
         }
@@ -208,6 +221,7 @@ int32_t TQInterface::GetDevicesInfo(std::vector<DeviceInfo>& infos) {
 
 int32_t TQDevice::QueryDeviceInfo(DeviceInfo& info) {
     info.hIface = hIface;
+    info.listedId = listedId;
     return AskDeviceInfo<256>(
         info, [this](DEVICE_INFO_CMD cmd, INFO_DATATYPE* type, void* buffer, size_t* size) {
             return wrapper->DevGetInfo(hDevice, cmd, type, buffer, size);
@@ -225,9 +239,16 @@ int32_t TQRemoteDevice::ReadRemoteDeviceInfo(RemoteDeviceInfo& info) {
     return 0;
 }
 
+std::string TQRemoteDevice::ReadSerialNumber() {
+    std::string serialNumber;
+    ReadRegisterText<kSerialNumberWidth>(wrapper, hPort, kSerialNumberRegister, serialNumber);
+    return serialNumber;
+}
+
 void TQRemoteDevice::ReadIdentity(CameraIdentity& identity) {
     identity.interfaceId = interfaceId;
     identity.deviceId = deviceId;
+    identity.listedDeviceId = listedDeviceId;
     unsigned char standard[4] = {};
     size_t size = sizeof standard;
     identity.standardUnreadable =

@@ -31,7 +31,8 @@ struct InterfaceInfo {
 // One device as the producer sees it (IFGetDeviceInfo or DevGetInfo).
 struct DeviceInfo {
     IF_HANDLE hIface = nullptr;
-    std::string id;
+    std::string listedId; // as IFGetDeviceID gave it
+    std::string id;       // empty when the information command failed
     std::string vendor;
     std::string model;
     std::string displayName;
@@ -41,6 +42,8 @@ struct DeviceInfo {
     std::string serialNumber;
     std::string version;
     uint64_t timestampFrequency = 0;
+    // What tells devices apart: the producer's device ID, else the one the interface listed.
+    const std::string& Id() const { return id.empty() ? listedId : id; }
 };
 
 // A camera's identity, read from its own bootstrap registers.
@@ -63,6 +66,7 @@ constexpr uint32_t kCoaXPressStandard = 0xC0A79AE5;
 struct CameraIdentity {
     std::string interfaceId; // as the producer reports them
     std::string deviceId;
+    std::string listedDeviceId;   // as the interface listed the device (IFGetDeviceID)
     uint32_t standard = 0;        // 0x0000, 4 bytes big-endian
     std::string vendor;           // 0x2000, 32 bytes
     std::string model;            // 0x2020, 32

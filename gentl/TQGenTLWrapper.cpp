@@ -204,12 +204,9 @@ TQGenTLWrapper::TQGenTLWrapper(const SymbolSource& resolve) {
     }
 }
 
-TQGenTLWrapper::~TQGenTLWrapper() {
-    if (slots[0]) {
-        platform::FreeDynamicLibrary(slots[0]);
-        slots[0] = nullptr;
-    }
-}
+// The library stays loaded until the process ends: a producer may leave threads running in
+// its code after GCCloseLib.
+TQGenTLWrapper::~TQGenTLWrapper() = default;
 
 GC_ERROR TQGenTLWrapper::GCInitLib() {
     const char* name = "TQGenTLWrapper::GCInitLib";

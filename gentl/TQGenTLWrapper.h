@@ -18,7 +18,8 @@ public:
     static constexpr int kSlotCount = 58; // slot 0: the library handle; 1..57: entry points
     static const char* const kEntryPointNames[kSlotCount]; // [0] is unused
 
-    // Loads the producer file and resolves its entry points; throws ProducerLoadError.
+    // Loads the producer file and resolves its entry points; throws ProducerLoadError. The
+    // library is never unloaded once its entry points are resolved.
     explicit TQGenTLWrapper(const std::string& path);
     // An in-process producer (tests): every entry point comes from `resolve`, and no library
     // is loaded or freed. Throws ProducerLoadError like the loading constructor.

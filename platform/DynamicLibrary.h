@@ -16,5 +16,6 @@ void HardenLibrarySearch();
 void* LoadDynamicLibrary(const std::string& path, LibraryLoadFailure& failure);
 // Address of an exported symbol, or null when the library does not export it.
 void* ResolveSymbol(void* library, const char* name);
+// Only for a library none of whose functions ran: one that did may have left threads behind.
 void FreeDynamicLibrary(void* library);
 } // namespace platform

@@ -1,4 +1,6 @@
 // The exported GenTL functions of the simulated producer.
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gentl/GenTL.h"
@@ -65,6 +68,23 @@ struct Library {
 };
 
 Library* library = nullptr;
+
+// linger_thread: a thread that keeps running the library's code after GCCloseLib, as some
+// producers leave one behind. GCCloseLib returns once it spins, so that an unloaded library
+// fails at once rather than by chance.
+enum LingerPhase { kOpen, kClosing, kSpinning };
+std::atomic<bool> lingerStarted{false};
+std::atomic<int> lingerPhase{kOpen};
+void Linger() {
+    while (lingerPhase == kOpen)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    lingerPhase = kSpinning;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
+    for (;;)
+        std::this_thread::sleep_for(std::chrono::hours(1));
+}
 
 // The configured fault for this call of `function`, or success.
 GC_ERROR Injected(const char* function) {
@@ -268,6 +288,8 @@ SIM_EXPORT GCInitLib() {
     for (const auto& [name, camera] : made->config.cameras)
         made->cameras[name] = std::make_shared<sim::Camera>(
             camera, recorder, made->config.latencyUs, made->config.nsPerByte);
+    if (made->config.lingerThread && !lingerStarted.exchange(true))
+        std::thread(Linger).detach();
     library = made.release();
     if (GC_ERROR injected = Injected("GCInitLib")) {
         delete library;
@@ -279,6 +301,11 @@ SIM_EXPORT GCInitLib() {
 
 SIM_EXPORT GCCloseLib() {
     SIM_ENTER("GCCloseLib");
+    if (library->config.lingerThread && lingerPhase == kOpen) {
+        lingerPhase = kClosing;
+        while (lingerPhase != kSpinning)
+            std::this_thread::yield();
+    }
     delete library;
     library = nullptr;
     return GC_ERR_SUCCESS;
@@ -554,7 +581,10 @@ SIM_EXPORT DevGetInfo(DEV_HANDLE hDevice, DEVICE_INFO_CMD iInfoCmd, INFO_DATATYP
     DevObject* device = Find(library->devices, hDevice);
     if (device == nullptr)
         return GC_ERR_INVALID_HANDLE;
-    return DeviceInfo(library->config.devices.at(device->id), iInfoCmd, piType, pBuffer, piSize);
+    const sim::DeviceConfig& config = library->config.devices.at(device->id);
+    if (iInfoCmd == DEVICE_INFO_ID && !config.openedId.empty())
+        return PutString(config.openedId, piType, pBuffer, piSize);
+    return DeviceInfo(config, iInfoCmd, piType, pBuffer, piSize);
 }
 
 #ifndef CXP_SIM_WITHOUT_DEVCLOSE

@@ -213,7 +213,15 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                  std::string& error) {
     config = SimConfig{};
     error.clear();
-    enum class Section { None, Link, Interface, Device, Camera, FaultList } section = Section::None;
+    enum class Section {
+        None,
+        Link,
+        Library,
+        Interface,
+        Device,
+        Camera,
+        FaultList
+    } section = Section::None;
     InterfaceConfig* iface = nullptr;
     DeviceConfig* device = nullptr;
     CameraConfig* camera = nullptr;
@@ -263,10 +271,12 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
             const size_t blank = inner.find(' ');
             const std::string kind = inner.substr(0, blank);
             const std::string name = blank == std::string::npos ? "" : Trim(inner.substr(blank));
-            if (kind == "link" || kind == "fault") {
+            if (kind == "link" || kind == "library" || kind == "fault") {
                 if (!name.empty())
                     return fail("section [" + kind + "] takes no name");
-                section = kind == "link" ? Section::Link : Section::FaultList;
+                section = kind == "link"      ? Section::Link
+                          : kind == "library" ? Section::Library
+                                              : Section::FaultList;
             } else if (kind == "interface" || kind == "device" || kind == "camera") {
                 if (name.empty())
                     return fail("section [" + kind + "] needs a name");
@@ -321,6 +331,12 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
             else
                 return fail("unknown key '" + key + "' in [link]");
             break;
+        case Section::Library:
+            if (key == "linger_thread")
+                ok = Flag(value, config.lingerThread);
+            else
+                return fail("unknown key '" + key + "' in [library]");
+            break;
         case Section::Interface:
             if (key == "devices") {
                 iface->devices = List(value);
@@ -355,7 +371,9 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                 if (!IsCameraName(value))
                     return fail(BadCameraName(value));
                 device->camera = value;
-            } else if (key == "null_port")
+            } else if (key == "opened_id")
+                device->openedId = value;
+            else if (key == "null_port")
                 ok = Flag(value, device->nullPort);
             else
                 return fail("unknown key '" + key + "' in [device]");

@@ -43,7 +43,8 @@ struct DeviceConfig {
     std::string tlType = "CXP";
     std::string userDefinedName;
     std::string version = "1.0";
-    std::string camera; // default: the device ID
+    std::string camera;   // default: the device ID
+    std::string openedId; // the ID DevGetInfo gives once it is open; default: the device ID
     bool nullPort = false;
     int line = 0; // where the device was defined or first listed, for messages
 };
@@ -69,7 +70,8 @@ struct SimConfig {
     unsigned latencyUs = 0;
     unsigned nsPerByte = 0;
     bool recordTraffic = true;
-    bool recordImage = true; // no: the camera checks the image as it arrives and keeps no copy
+    bool recordImage = true;   // no: the camera checks the image as it arrives and keeps no copy
+    bool lingerThread = false; // a thread of the library runs on after GCCloseLib
 };
 
 SimConfig DefaultConfig();

@@ -64,6 +64,10 @@ int Main(int argc, char** argv) {
     updateCommand->add_option("--trace", trace, traceHelp);
     updateCommand->add_option("--jobs", update.jobs, "Cameras updated at once (default: all)")
         ->check(CLI::PositiveNumber);
+    updateCommand
+        ->add_option("--expect", update.expect,
+                     "Write nothing unless exactly this many cameras are selected")
+        ->check(CLI::PositiveNumber);
 
     try {
         app.parse(argc, argv);

@@ -55,7 +55,8 @@ int RunList(const ListOptions& options) {
     };
     const ProducerSearch search = FindProducers(options.producer, false);
     Json producers = Json::array();
-    bool anyLoaded = false;
+    bool anyStarted = false;
+    bool anyProblem = false; // a camera may be missing
     if (!search.error.empty())
         std::fprintf(stderr, "error: %s\n", Printable(search.error).c_str());
     // One at a time: each producer is closed before the next is opened.
@@ -64,21 +65,29 @@ int RunList(const ListOptions& options) {
         TextEnumerationReport report(say);
         OpenedProducer producer(path, report);
         producer.Close();
-        anyLoaded = anyLoaded || producer.Loaded();
-        if (!producer.Loaded())
-            std::fprintf(stderr, "error: %s\n", Printable(report.loadError).c_str());
+        const bool started = producer.error.empty();
+        anyStarted = anyStarted || started;
+        if (!started)
+            std::fprintf(stderr, "error: %s\n", Printable(producer.error).c_str());
+        Json problems = Json::array();
+        for (const ListingProblem& problem : report.problems) {
+            std::fprintf(stderr, "error: %s\n", problem.reason.c_str());
+            problems.push_back(problem.ToJson());
+        }
+        anyProblem = anyProblem || !report.problems.empty();
         Json cameras = Json::array();
         for (const CameraIdentity& identity : producer.identities)
             cameras.push_back(IdentityJson(identity));
         Json error = nullptr;
-        if (!producer.Loaded())
-            error = report.loadError;
+        if (!started)
+            error = producer.error;
         else if (report.noInterface)
             error = "the producer reports no interface";
-        producers.push_back({{"path", path}, {"error", error}, {"cameras", cameras}});
-        if (producer.Loaded() && !producer.identities.empty())
+        producers.push_back(
+            {{"path", path}, {"error", error}, {"cameras", cameras}, {"problems", problems}});
+        if (started && !producer.identities.empty())
             say(CameraTable(producer.identities));
-        else if (producer.Loaded())
+        else if (started)
             say("  no camera found\n");
     }
     if (options.json) {
@@ -87,7 +96,7 @@ int RunList(const ListOptions& options) {
         std::fputs((JsonLine(document) + "\n").c_str(), stdout);
         std::fflush(stdout);
     }
-    return anyLoaded ? kExitDone : kExitRefused;
+    return !anyStarted ? kExitRefused : anyProblem ? kExitFailed : kExitDone;
 }
 
 } // namespace cli

@@ -25,7 +25,8 @@ struct UpdateOptions {
     double waitTimeoutSeconds = 900; // 0: no limit
     std::string reportFile;
     bool json = false;
-    unsigned jobs = 0; // 0: every selected camera at once
+    unsigned jobs = 0;   // 0: every selected camera at once
+    unsigned expect = 0; // cameras that must be selected; 0: any number
 };
 
 int RunList(const ListOptions& options);

@@ -4,6 +4,7 @@
 
 #include "app/cli/Text.h"
 #include "discovery/ProducerManager.h"
+#include "gentl/ErrorNames.h"
 
 namespace fs = std::filesystem;
 
@@ -55,6 +56,7 @@ std::string Listed(const std::vector<std::string>& paths) {
 }
 } // namespace
 
+// A producer is a regular file (or a link to one) whose name fits the pattern.
 ProducerSearch FindProducers(const std::string& wanted, bool onlyOne) {
     ProducerSearch search;
     std::error_code error;
@@ -66,6 +68,8 @@ ProducerSearch FindProducers(const std::string& wanted, bool onlyOne) {
     const int32_t read = manager.Discover();
     std::vector<std::string> found;
     for (const std::string& file : manager.ctiFiles) {
+        if (!fs::is_regular_file(fs::path(file), error))
+            continue;
         if (wanted.empty() || BaseName(file).find(wanted) != std::string::npos)
             found.push_back(Absolute(file));
     }
@@ -101,8 +105,48 @@ void TextEnumerationReport::NoInterfaceFound() {
     say("the producer reports no interface\n");
 }
 
-void TextEnumerationReport::DeviceNotOpened(const std::string& deviceId) {
-    say("cannot open device " + Printable(deviceId) + "\n");
+namespace {
+std::string Returned(const char* call, GC_ERROR code) {
+    return std::string(call) + " returned " + std::to_string(code) + " (" + GenTLErrorName(code) +
+           ")";
+}
+} // namespace
+
+void TextEnumerationReport::ProducerNotStarted(const char* call, GC_ERROR code) {
+    notStarted = Returned(call, code);
+}
+
+void TextEnumerationReport::Problem(const EnumerationProblem& problem) {
+    using Kind = EnumerationProblem::Kind;
+    const std::string iface = Printable(problem.interfaceId);
+    const std::string device = Printable(problem.deviceId);
+    const std::string index = std::to_string(problem.index);
+    std::string what;
+    switch (problem.kind) {
+    case Kind::InterfaceNotIdentified:
+        what = "the interface at index " + index + " could not be identified";
+        break;
+    case Kind::InterfaceNotOpened:
+        what = "interface " + iface + " could not be opened";
+        break;
+    case Kind::DevicesNotListed:
+        what = "the devices of interface " + iface + " could not be listed";
+        break;
+    case Kind::DeviceNotIdentified:
+        what = "the device at index " + index + " on " + iface + " could not be identified";
+        break;
+    case Kind::DeviceNotOpened:
+        what = "device " + device + " on " + iface + " could not be opened";
+        break;
+    }
+    problems.push_back({problem.interfaceId, problem.deviceId,
+                        what + ": " + Returned(problem.call, problem.code)});
+}
+
+Json ListingProblem::ToJson() const {
+    auto known = [](const std::string& id) { return id.empty() ? Json() : Json(id); };
+    return {
+        {"interface_id", known(interfaceId)}, {"device_id", known(deviceId)}, {"reason", reason}};
 }
 
 OpenedProducer::OpenedProducer(const std::string& path, TextEnumerationReport& report)
@@ -111,10 +155,15 @@ OpenedProducer::OpenedProducer(const std::string& path, TextEnumerationReport& r
         context = std::make_unique<GenTLContext>(path);
     } catch (const ProducerLoadError& error) {
         report.ProducerNotLoaded(error.consoleMessage);
+        this->error = report.loadError;
         return;
     }
-    loaded = true;
-    context->EnumerateDevices(report);
+    EnumerationRules rules;
+    rules.sameSerialRegisters = true;
+    rules.strict = true;
+    context->EnumerateDevices(report, rules);
+    if (!report.notStarted.empty())
+        error = "producer " + Printable(path) + " could not be started: " + report.notStarted;
     for (const std::unique_ptr<TQRemoteDevice>& camera : context->remoteDevices) {
         cameras.push_back(camera.get());
         identities.emplace_back();

@@ -28,6 +28,15 @@ struct ProducerSearch {
 };
 ProducerSearch FindProducers(const std::string& wanted, bool onlyOne);
 
+// An interface or device that could not be listed, opened or identified: a camera may be
+// missing. The IDs are empty when not known.
+struct ListingProblem {
+    std::string interfaceId;
+    std::string deviceId;
+    std::string reason;  // one line naming the object, the call and the producer's error
+    Json ToJson() const; // interface_id, device_id (null when not known), reason
+};
+
 // Renders what opening a producer reports through `say` (one text with its line end).
 class TextEnumerationReport : public EnumerationReport {
 public:
@@ -35,10 +44,14 @@ public:
         : say(std::move(say)) {}
     void ProducerNotLoaded(const std::string& message) override;
     void NoInterfaceFound() override;
-    void DeviceNotOpened(const std::string& deviceId) override;
+    void DeviceNotOpened(const std::string&) override {} // a problem says it
+    void ProducerNotStarted(const char* call, GC_ERROR code) override;
+    void Problem(const EnumerationProblem& problem) override;
     // The producer did not load: why, without "!!!" and line end, for the caller to say.
     std::string loadError;
+    std::string notStarted; // "GCInitLib returned -1001 (GC_ERR_ERROR)"
     bool noInterface = false;
+    std::vector<ListingProblem> problems;
 
 private:
     std::function<void(const std::string&)> say;
@@ -49,15 +62,14 @@ private:
 class OpenedProducer {
 public:
     OpenedProducer(const std::string& path, TextEnumerationReport& report);
-    bool Loaded() const { return loaded; }
     void Close() { context.reset(); }
 
     std::string path;
+    std::string error; // why it could not be loaded or started; empty when it was
     std::vector<TQRemoteDevice*> cameras; // owned by the context
     std::vector<CameraIdentity> identities;
 
 private:
-    bool loaded = false;
     std::unique_ptr<GenTLContext> context;
 };
 

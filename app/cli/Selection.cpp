@@ -8,8 +8,8 @@ namespace cli {
 namespace {
 // An empty field identifies nothing.
 bool Names(const CameraIdentity& camera, const std::string& name) {
-    return !name.empty() &&
-           (name == camera.serialNumber || name == camera.userId || name == camera.deviceId);
+    return !name.empty() && (name == camera.serialNumber || name == camera.userId ||
+                             name == camera.deviceId || name == camera.listedDeviceId);
 }
 
 bool IsBlank(const std::string& text) {
@@ -19,6 +19,22 @@ bool IsBlank(const std::string& text) {
 std::string Describe(const CameraIdentity& camera) {
     return "\n  " + Printable(camera.serialNumber) + "  " + Printable(camera.model) + "  device " +
            Printable(camera.deviceId) + " on " + Printable(camera.interfaceId);
+}
+
+// A station knows how many cameras it has: any other number selected is an error.
+void CheckExpected(const std::vector<CameraIdentity>& cameras, unsigned expected,
+                   Selection& selection) {
+    std::string names;
+    unsigned found = 0;
+    for (size_t i = 0; i < cameras.size(); ++i) {
+        if (selection.choices[i].verdict == Verdict::Skipped)
+            continue;
+        names += (found++ == 0 ? ": " : ", ") + CameraName(cameras[i]);
+    }
+    if (expected != 0 && found != expected)
+        selection.errors.push_back("expected " + std::to_string(expected) +
+                                   (expected == 1 ? " camera" : " cameras") + ", found " +
+                                   std::to_string(found) + names);
 }
 } // namespace
 
@@ -111,6 +127,7 @@ Selection SelectCameras(const std::vector<CameraIdentity>& cameras, const Update
     if (options.all && !any)
         selection.errors.push_back("no camera's model is held by the firmware file name " +
                                    Printable(BaseName(options.firmwareFile)));
+    CheckExpected(cameras, options.expect, selection);
     return selection;
 }
 

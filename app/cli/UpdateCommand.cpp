@@ -417,9 +417,20 @@ int RunUpdate(const UpdateOptions& options) {
     platform::InterruptDeferral deferral;
     TextEnumerationReport enumeration([&console](const std::string& text) { console.Say(text); });
     OpenedProducer producer(facts.producer, enumeration);
-    if (!producer.Loaded())
-        return refuse(enumeration.loadError);
+    if (!producer.error.empty())
+        return refuse(producer.error);
     const std::vector<CameraIdentity>& cameras = producer.identities;
+    for (const ListingProblem& problem : enumeration.problems) {
+        console.Error(problem.reason);
+        Json event = {{"event", "problem"}};
+        event.update(problem.ToJson());
+        console.Event(event);
+    }
+    // Under --all a camera the producer could not list was meant too.
+    auto missedAny = [&](int status) {
+        return options.all && !enumeration.problems.empty() && status == kExitDone ? kExitFailed
+                                                                                   : status;
+    };
 
     const Selection selection = SelectCameras(cameras, options);
     std::vector<size_t> targets;
@@ -464,8 +475,8 @@ int RunUpdate(const UpdateOptions& options) {
             console.Say(ResultLine(cameras[i], ready));
         }
         producer.Close();
-        return outcomes.Finish(outcomes.Count(Result::Refused) > 0 ? kExitFailed : kExitDone,
-                               skipped);
+        return outcomes.Finish(
+            missedAny(outcomes.Count(Result::Refused) > 0 ? kExitFailed : kExitDone), skipped);
     }
 
     if (platform::InterruptCount() > 0) {
@@ -534,7 +545,8 @@ int RunUpdate(const UpdateOptions& options) {
     plan.Announce(); // an interrupt after the last camera finished
     console.StopBoard();
     producer.Close();
-    return outcomes.Finish(ExitStatus(outcomes, platform::InterruptCount() > 0), skipped);
+    return outcomes.Finish(missedAny(ExitStatus(outcomes, platform::InterruptCount() > 0)),
+                           skipped);
 }
 
 } // namespace cli

@@ -12,6 +12,7 @@
 
 namespace {
 using e2e::Contains;
+using e2e::Count;
 using Json = nlohmann::json;
 using Lines = std::vector<std::string>;
 
@@ -27,6 +28,11 @@ const std::string kCameras = "[camera cam0]\nserial = SN-A\nuser_id = line-1\n"
                              "[camera cam1]\nserial = SN-B\nuser_id = line-2\n"
                              "[camera cam2]\nserial = SN-C\nuser_id = line-2\nmodel = TQ-5M-CXP\n"
                              "[camera cam3]\nserial = SN-D\nstandard = 0x12345678\n";
+
+// Three cameras that take kFile, behind two interfaces.
+const std::string kThree = "[interface CXP-IF0]\ndevices = cam0, cam1\n[interface CXP-IF1]\n"
+                           "devices = cam2\n[camera cam0]\nserial = TQ12M0001\n[camera cam1]\n"
+                           "serial = TQ12M0002\n[camera cam2]\nserial = TQ12M0004\n";
 
 struct Cli {
     Lines arguments;
@@ -63,6 +69,14 @@ std::vector<Json> Events(const std::vector<Json>& events, const std::string& kin
         if (event.value("event", "") == kind)
             found.push_back(event);
     return found;
+}
+
+// Every device opened is closed; the system and the library only when they were opened.
+void ExpectClosedAsOpened(const e2e::ToolResult& r) {
+    const std::string w = "TQGenTLWrapper::";
+    EXPECT_EQ(Count(r.trace, w + "DevClose hDevice"), Count(r.trace, w + "IFOpenDevice hIface"));
+    EXPECT_EQ(Contains(r.trace, w + "TLClose"), Contains(r.trace, w + "TLOpen hTL"));
+    EXPECT_EQ(Contains(r.trace, w + "GCCloseLib"), Contains(r.trace, w + "GCInitLib Successful"));
 }
 
 size_t Writes(const e2e::ToolResult& r) {
@@ -155,16 +169,133 @@ TEST(CliE2e, TraceGoesWhereTheCommandLineSays) {
     EXPECT_EQ(bad.traffic, "");
 }
 
+// Every interface or device that could not be listed is a problem, named with the call and
+// the producer's error.
+TEST(CliE2e, ListSaysWhatCouldNotBeListedOrStarted) {
+    struct Case {
+        std::string fault; // "Function = k", failing with GC_ERR_IO
+        size_t cameras;
+        Json interfaceId, deviceId;
+        std::string problem; // what failed
+    };
+    const std::string notStarted = "producer " + e2e::SimPath() + " could not be started";
+    const Case cases[] = {
+        {"", 3, nullptr, nullptr, ""},
+        // Told apart by the IDs the interface listed.
+        {"DevGetInfo = always", 3, nullptr, nullptr, ""},
+        {"TLGetInterfaceID = 1", 1, nullptr, nullptr,
+         "the interface at index 0 could not be identified"},
+        {"TLOpenInterface = 2", 2, "CXP-IF1", nullptr, "interface CXP-IF1 could not be opened"},
+        {"IFUpdateDeviceList = 2", 2, "CXP-IF1", nullptr,
+         "the devices of interface CXP-IF1 could not be listed"},
+        {"IFGetNumDevices = 1", 1, "CXP-IF0", nullptr,
+         "the devices of interface CXP-IF0 could not be listed"},
+        {"IFGetDeviceID = 1", 2, "CXP-IF0", nullptr,
+         "the device at index 0 on CXP-IF0 could not be identified"},
+        {"IFOpenDevice = 2", 2, "CXP-IF0", "cam1", "device cam1 on CXP-IF0 could not be opened"},
+        {"GCInitLib = 1", 0, nullptr, nullptr, notStarted},
+        {"TLOpen = 1", 0, nullptr, nullptr, notStarted},
+        {"TLUpdateInterfaceList = 1", 0, nullptr, nullptr, notStarted},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const std::string config =
+            kThree + (c.fault.empty() ? "" : "[fault]\n" + c.fault + " GC_ERR_IO\n");
+        e2e::ToolResult r =
+            RunCli("list-" + std::to_string(&c - cases), {{"list", "--json"}, config});
+        const std::string said = c.problem.empty()
+                                     ? ""
+                                     : c.problem + ": " + c.fault.substr(0, c.fault.find(' ')) +
+                                           " returned -1010 (GC_ERR_IO)";
+        const bool started = c.problem != notStarted;
+        EXPECT_EQ(r.status, !started ? 2 : said.empty() ? 0 : 1) << r.errors;
+        const std::vector<Json> documents = JsonLines(r.console);
+        ASSERT_EQ(documents.size(), 1u) << r.console;
+        const Json& producer = documents[0]["producers"][0];
+        EXPECT_EQ(producer["cameras"].size(), c.cameras);
+        EXPECT_EQ(producer["error"], started ? Json() : Json(said));
+        EXPECT_EQ(producer["problems"], !started || said.empty()
+                                            ? Json::array()
+                                            : Json::array({{{"interface_id", c.interfaceId},
+                                                            {"device_id", c.deviceId},
+                                                            {"reason", said}}}));
+        EXPECT_EQ(Contains(r.errors, "error: " + said + "\n"), !said.empty()) << r.errors;
+        EXPECT_EQ(Contains(r.trace, "IFOpenDevice Failed"), Contains(c.fault, "IFOpenDevice"));
+        ExpectClosedAsOpened(r);
+    }
+
+    // Two producers that leave a thread running after GCCloseLib: the first one's runs while
+    // the second lists its cameras over a slow link. Beside them, a folder is no producer.
+    e2e::ScratchDir copy("cli-linger-copy");
+    std::filesystem::copy_file(e2e::SimPath(), copy.File("copy.cti"));
+    copy.MakeSubdir("X.cti.p");
+    const std::string slow = "[library]\nlinger_thread = yes\n[link]\nlatency_us = 5000\n";
+    const std::string path = e2e::SimDirectory() + platform::kPathListSeparator + copy.Path();
+    e2e::ToolResult r = RunCli("linger", {{"list"}, kThree + slow, kContent, path});
+    EXPECT_EQ(r.status, 0) << r.errors;
+    EXPECT_EQ(Count(r.console, "TQ12M0004"), 2u) << r.console;
+    EXPECT_FALSE(Contains(r.console + r.errors, "X.cti.p"));
+}
+
+// Under --all each camera is updated once, however many devices reach it, and one the producer
+// could not list makes the run incomplete. --expect: exactly that many selected.
+TEST(CliE2e, AllUpdatesEachCameraOnceAndMissesNoneWithoutAWord) {
+    struct Case {
+        std::string config, expect;
+        size_t updated, problems;
+        int status;
+        std::string message; // on standard error
+    };
+    const Case cases[] = {
+        // One camera behind two devices whose producer serials differ.
+        {"[interface CXP-IF0]\ndevices = DEV-A, DEV-B\n[device DEV-A]\ncamera = cam0\nserial = "
+         "P-1\n[device DEV-B]\ncamera = cam0\nserial = P-2\n",
+         "1", 1, 0, 0, ""},
+        {kThree + "[fault]\nIFOpenDevice = 2 GC_ERR_ACCESS_DENIED\n", "2", 2, 1, 1,
+         "device cam1 on CXP-IF0 could not be opened: IFOpenDevice returned -1005 "
+         "(GC_ERR_ACCESS_DENIED)"},
+        {kThree, "4", 0, 0, 2, "expected 4 cameras, found 3: TQ12M0001, TQ12M0002, TQ12M0004"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        e2e::ToolResult r =
+            RunCli("all-" + c.expect,
+                   {{"update", kFile, "--all", "--json", "--expect", c.expect}, c.config});
+        EXPECT_EQ(r.status, c.status) << r.errors;
+        EXPECT_EQ(Count(r.errors, "error: " + c.message), c.message.empty() ? 0u : 1u) << r.errors;
+        const std::vector<Json> events = JsonLines(r.console);
+        const std::vector<Json> problems = Events(events, "problem");
+        ASSERT_EQ(problems.size(), c.problems) << r.console;
+        for (const Json& problem : problems)
+            EXPECT_EQ(problem, Json::parse(R"({"event": "problem", "interface_id": "CXP-IF0",
+                "device_id": "cam1", "reason": ")" +
+                                           c.message + "\"}"));
+        ASSERT_FALSE(events.empty());
+        EXPECT_EQ(events.back()["updated"], c.updated);
+        EXPECT_EQ(events.back()["exit_status"], c.status);
+        // One update header and one flash command per camera, and nothing else written.
+        EXPECT_EQ(Count(r.traffic, " W 0x0000AB00 "), c.updated) << r.traffic;
+        EXPECT_EQ(Count(r.traffic, " W 0x0000AB10 "), c.updated);
+        EXPECT_EQ(Writes(r), c.updated * (Upload("").size() - 1));
+        ExpectClosedAsOpened(r);
+    }
+}
+
 TEST(CliE2e, UpdateNamesOneCameraBySerialNumberUserIdOrDeviceId) {
     struct Case {
         std::string name;
         std::string camera;
+        std::string config = kCameras;
     };
-    for (const Case& c :
-         {Case{"SN-B", "cam1"}, Case{"line-1", "cam0"}, Case{"CXP-DEV-cam1", "cam1"}}) {
+    // DevGetInfo names DEV-LISTED otherwise once it is open.
+    const std::string renamed = kCameras + "[interface CXP-IF0]\ndevices = CXP-DEV0, DEV-LISTED\n"
+                                           "[device CXP-DEV0]\ncamera = cam0\n[device DEV-LISTED]\n"
+                                           "camera = cam1\nopened_id = DEV-OPENED\n";
+    for (const Case& c : {Case{"SN-B", "cam1"}, Case{"line-1", "cam0"},
+                          Case{"CXP-DEV-cam1", "cam1"}, Case{"DEV-LISTED", "cam1", renamed}}) {
         SCOPED_TRACE(c.name);
         e2e::ToolResult r =
-            RunCli("by-" + c.name, {{"update", kFile, "--camera", c.name, "--json"}});
+            RunCli("by-" + c.name, {{"update", kFile, "--camera", c.name, "--json"}, c.config});
         EXPECT_EQ(r.status, 0) << r.errors;
         const std::vector<Json> events = JsonLines(r.console);
         const std::vector<Json> results = Events(events, "result");

@@ -191,6 +191,13 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
 std::vector<std::string> UpdateTraffic(const ToolResult& r, const std::string& camera) {
     std::vector<std::string> lines;
     for (const std::string& line : r.trafficLines) {

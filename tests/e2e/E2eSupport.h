@@ -81,6 +81,7 @@ ToolRun RunIn(const std::string& workingDirectory, const std::string& input,
 ToolResult RunTool(const ToolRun& run);
 
 bool Contains(const std::string& text, const std::string& part);
+size_t Count(const std::string& text, const std::string& part); // overlapping ones too
 // One camera's accesses from 0xAB00 on (the update registers, so the identification reads
 // drop out), without the camera's name: "W 0x0000AB00 4 0 00005B17".
 std::vector<std::string> UpdateTraffic(const ToolResult& r, const std::string& camera = "cam0");

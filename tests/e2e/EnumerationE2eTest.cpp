@@ -10,6 +10,7 @@
 
 namespace {
 using e2e::Contains;
+using e2e::Count;
 using Lines = std::vector<std::string>;
 
 // Stops at the camera prompt: the listing is complete, then input ends and the producer is
@@ -21,14 +22,6 @@ e2e::ToolResult RunToCameraPrompt(const std::string& name, const std::string& si
 
 bool Has(const Lines& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++n;
-    }
-    return n;
 }
 
 // Each distinct handle (16 upper-case hex digits after "hName:0x" or "hName: 0x") becomes {W},
@@ -120,7 +113,8 @@ TEST(EnumerationE2e, HappyPathTracesEveryCallFromLoadToShutdownAndListsTheCamera
     EXPECT_TRUE(Contains(r.console, "\nchoose a camera >>>"));
 }
 
-// IF-B comes after IF-A has opened its devices: the producer refuses each one offered again.
+// IF-B lists DEV-A, which IF-A has opened: the producer refuses it. IF-A's DEV-B is not
+// offered to IF-B.
 TEST(EnumerationE2e, CamerasAreNumberedInProducerOrderAndEmptyInterfacesAreClosedAtOnce) {
     e2e::ToolResult r = RunToCameraPrompt("enum-two", R"(
 [interface IF-EMPTY]
@@ -139,7 +133,7 @@ model_read_fails = yes
     ASSERT_FALSE(r.timedOut);
     const std::string& c = r.console;
     EXPECT_TRUE(Contains(c, "\nchoose a file >>>\n!!! Can not open device on DEV-A\n"
-                            "!!! Can not open device on DEV-B\n\nDiscover all available Cameras:"))
+                            "\nDiscover all available Cameras:"))
         << c;
     const size_t zero = c.find("\nCamera Nr: [0]\n"), one = c.find("\nCamera Nr: [1]\n");
     ASSERT_NE(one, std::string::npos) << c;

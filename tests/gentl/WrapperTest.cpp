@@ -328,7 +328,7 @@ TEST(GenTLContext, CameraTextsStayWithinTheirRegistersAndAFailedReadGivesNothing
                             {0x2040, std::string(48, 'F')},
                             {0x20B0, "0123456789ABCDEF"}};
     TQGenTLWrapper wrapper(fake::Symbols());
-    TQRemoteDevice camera{fake::H(0x8400), nullptr, nullptr, &wrapper, "", ""};
+    TQRemoteDevice camera{fake::H(0x8400), nullptr, nullptr, &wrapper, "", "", ""};
     RemoteDeviceInfo info;
     EXPECT_EQ(camera.ReadRemoteDeviceInfo(info), 0);
     EXPECT_EQ(info.model, std::string(32, 'M'));
@@ -371,11 +371,11 @@ TEST(GenTLContext, FailuresAndDuplicatesChangeTheFlowAsTraced) {
     Check("IFGetDeviceID", {1, GC_ERR_IO}, 0, 1, "",
           {w + "IFGetInfo hIface:0x0000000000007200 iInfoCmd:0",
            ":TQInterface::GetDevicesInfo IFGetDeviceID Failed!:-1010"});
-    // Every device listed so far is offered to each interface: IF-B opens DEV-A after all.
-    Check("IFOpenDevice", {1, GC_ERR_ACCESS_DENIED}, 0, 2, "!!! Can not open device on DEV-A\n",
+    // Each interface opens only the devices it listed: DEV-A is not offered to IF-B.
+    Check("IFOpenDevice", {1, GC_ERR_ACCESS_DENIED}, 0, 1, "!!! Can not open device on DEV-A\n",
           {"hDevice: 0x0000000000000000", "!!! Can not open device on DEV-A"});
     // A camera without a port is still listed.
-    Check("DevGetPort", {0, GC_ERR_IO}, 0, 2, "", Lines(5, "PortHandle not valid"));
+    Check("DevGetPort", {0, GC_ERR_IO}, 0, 2, "", Lines(4, "PortHandle not valid"));
     // Shutdown closes in opening order, and every close is attempted whatever the one before
     // returned.
     Check("DevClose", {1, GC_ERR_IO}, 0, 2, "",
@@ -385,13 +385,16 @@ TEST(GenTLContext, FailuresAndDuplicatesChangeTheFlowAsTraced) {
           {{"IF-A", {"DEV-A", "DEV-B"}}});
 
     // Duplicates: one device through two interfaces, two interfaces with one ID, and a device
-    // whose producer serial is what a listed camera's register says.
-    Check("", {}, 0, 1, "", {"DEV Existed", "Device Existed"},
+    // whose producer serial is what a listed camera's register says. A dropped device is
+    // closed at once.
+    const Lines closedFirst = {w + "DevClose hDevice:0x0000000000007410",
+                               w + "DevClose hDevice:0x0000000000007400"};
+    Check("", {}, 0, 1, "", {"Device Existed", closedFirst[0], closedFirst[1]},
           {{"IF-A", {"DEV-A"}}, {"IF-B", {"DEV-A"}}});
     Check("", {}, 0, 1, "",
           {"Interface Existed", w + "TLOpenInterface hTL:0x0000000000007100 "
                                     "sID:IF-A hIface:0x0000000000007200"},
           {{"IF-A", {"DEV-A"}}, {"IF-A", {"DEV-B"}}});
-    Check("", {}, 0, 1, "", {"REMOTEDEV Exited"}, {{"IF-A", {"DEV-A", "DEV-B"}}},
-          {{"DEV-A", {{0x20B0, "DEV-B"}}}});
+    Check("", {}, 0, 1, "", {"REMOTEDEV Exited", closedFirst[0], closedFirst[1]},
+          {{"IF-A", {"DEV-A", "DEV-B"}}}, {{"DEV-A", {{0x20B0, "DEV-B"}}}});
 }
