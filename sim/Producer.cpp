@@ -1,4 +1,5 @@
 // The exported GenTL functions of the simulated producer.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gentl/GenTL.h"
@@ -76,6 +78,13 @@ GC_ERROR Injected(const char* function) {
         if (fault.nth == 0 || fault.nth == call)
             return fault.code;
     return GC_ERR_SUCCESS;
+}
+
+// A call that takes its configured time longer, as a producer stuck in it would.
+void Delayed(const char* function) {
+    auto delay = library->config.delays.find(function);
+    if (delay != library->config.delays.end())
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay->second));
 }
 
 template <typename T> T* Find(std::vector<std::unique_ptr<T>>& list, void* handle) {
@@ -245,11 +254,13 @@ bool LoadConfiguration(sim::SimConfig& config) {
 #define SIM_EXPORT extern "C" SIM_VISIBLE GC_ERROR GC_CALLTYPE
 
 // Guards every function but GCInitLib: takes the library's lock (held to the function's
-// end unless released), the library must be initialised, then a configured fault may strike.
+// end unless released), the library must be initialised, then a configured delay and fault may
+// strike.
 #define SIM_ENTER(name)                                                                            \
     std::unique_lock<std::mutex> lock(libraryMutex);                                               \
     if (library == nullptr)                                                                        \
         return GC_ERR_NOT_INITIALIZED;                                                             \
+    Delayed(name);                                                                                 \
     if (GC_ERROR injected = Injected(name))                                                        \
     return injected
 
@@ -269,6 +280,7 @@ SIM_EXPORT GCInitLib() {
         made->cameras[name] = std::make_shared<sim::Camera>(
             camera, recorder, made->config.latencyUs, made->config.nsPerByte);
     library = made.release();
+    Delayed("GCInitLib");
     if (GC_ERROR injected = Injected("GCInitLib")) {
         delete library;
         library = nullptr;

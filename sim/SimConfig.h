@@ -31,6 +31,8 @@ struct CameraConfig {
     unsigned busyMs = 0;              // time after a flash during which those reads fail
     std::vector<unsigned> failReads;  // these port reads (counted from 1) fail
     std::vector<unsigned> failWrites; // these port writes (counted from 1) fail
+    unsigned slowWrite = 0;           // this port write (counted from 1) takes slowWriteMs more
+    unsigned slowWriteMs = 0;
 };
 
 struct DeviceConfig {
@@ -65,6 +67,7 @@ struct SimConfig {
     std::map<std::string, DeviceConfig> devices;
     std::map<std::string, CameraConfig> cameras;
     std::map<std::string, std::vector<Fault>> faults; // in file order per function
+    std::map<std::string, unsigned> delays;           // ms every call of a function takes more
     unsigned latencyUs = 0;
     unsigned nsPerByte = 0;
     bool recordTraffic = true;
