@@ -670,7 +670,11 @@ int RunUpdate(const UpdateOptions& options) {
                 // Out of memory or threads: this camera's turn ends here, the others go on.
                 attempt =
                     failedTurn(std::string("the tool failed during the update: ") + error.what());
-                FinishUpdate(device);
+                try {
+                    FinishUpdate(device);
+                } catch (const std::exception&) {
+                    // the record still says why the turn ended
+                }
             }
             complete(k, attempt);
         }
