@@ -349,8 +349,11 @@ TEST(CliE2e, EachOutcomeHasItsStatusRecordAndSummary) {
          R"("result": "timeout", "failed_address": null, "device_version_after": null)",
          R"("timeout": 1, "failed": 0, "exit_status": 3)"},
         {"refused-timeout", "[camera cam0]\nbusy_ms = 3000\n" + refused, kContent,
-         "--all --wait-timeout 0.0001", 1, R"("result": "timeout")",
+         "--all --wait-timeout 0.5", 1, R"("result": "timeout")",
          R"("timeout": 1, "refused": 1, "exit_status": 1)"},
+        // Too short to count in milliseconds, but a limit all the same.
+        {"tiny-timeout", "[camera cam0]\nbusy_ms = 3000\n", kContent, "--wait-timeout 1e-300", 3,
+         R"("result": "timeout")", R"("timeout": 1, "exit_status": 3)"},
         // An interrupt after the last camera finished changes nothing.
         {"interrupt-after", "[delay]\nDevClose = 1500\n[camera cam0]\n", kContent, "", 0,
          R"("result": "updated")", R"("updated": 1, "exit_status": 0)", "", "\"event\":\"result\""},
