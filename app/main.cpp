@@ -12,6 +12,7 @@
 int main(int argc, char** argv) {
     platform::HardenLibrarySearch();
     platform::InstallInterruptHandlers();
+    platform::IgnoreBrokenPipes();
     if (argc > 1)
         return cli::Main(argc, argv);
     const std::string v0 = std::to_string(kVersion[0]), v1 = std::to_string(kVersion[1]),

@@ -180,14 +180,15 @@ UploadOutcome AwaitCamera(TQRemoteDevice& camera, UploadReport& report,
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - flashed).count());
     };
     auto stopRequested = [&control] { return control.stopWaiting && control.stopWaiting(); };
-    // False when the wait was stopped. Without a limit or a stop to watch, one plain sleep.
-    auto pause = [&](unsigned milliseconds) {
+    // False when the wait was stopped. Without a limit or a stop to watch, one plain sleep. A
+    // bounded pause ends with the limit.
+    auto pause = [&](unsigned milliseconds, bool bounded) {
         if (!limited && !control.stopWaiting) {
             uploadSleep(milliseconds);
             return true;
         }
         uint64_t left = milliseconds;
-        if (limited) {
+        if (limited && bounded) {
             const uint64_t waited = waitedMs();
             left = std::min<uint64_t>(
                 left, waited < control.waitTimeoutMs ? control.waitTimeoutMs - waited : 0);
@@ -203,7 +204,9 @@ UploadOutcome AwaitCamera(TQRemoteDevice& camera, UploadReport& report,
         return !stopRequested();
     };
 
-    if (!pause(2000)) {
+    // The camera is not asked before the settling time is over, whatever the limit: a shorter
+    // limit means one poll after it.
+    if (!pause(2000, false)) {
         return Ended(UploadEnd::WaitStopped);
     }
     // Only the status counts: the camera is back when a read succeeds.
@@ -212,7 +215,7 @@ UploadOutcome AwaitCamera(TQRemoteDevice& camera, UploadReport& report,
         if (limited && waitedMs() >= control.waitTimeoutMs) {
             return Ended(UploadEnd::WaitTimedOut);
         }
-        if (!pause(500)) {
+        if (!pause(500, true)) {
             return Ended(UploadEnd::WaitStopped);
         }
     }

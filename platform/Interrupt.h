@@ -9,6 +9,10 @@ namespace platform {
 // started with ignored (nohup, background jobs) stays ignored.
 void InstallInterruptHandlers();
 
+// A closed pipe on an output is a write error for the program to handle, never a signal that
+// ends it (SIGPIPE ignored; Windows has none).
+void IgnoreBrokenPipes();
+
 // Interrupts counted while a deferral was armed, since the process started.
 int InterruptCount();
 

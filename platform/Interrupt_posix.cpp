@@ -53,6 +53,10 @@ void InstallInterruptHandlers() {
     }
 }
 
+void IgnoreBrokenPipes() {
+    signal(SIGPIPE, SIG_IGN);
+}
+
 void RememberTerminal(int fd, const termios& saved) {
     terminalFd.store(-1);
     terminalSettings = saved;

@@ -35,4 +35,6 @@ void InstallInterruptHandlers() {
         return;
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
+
+void IgnoreBrokenPipes() {}
 } // namespace platform

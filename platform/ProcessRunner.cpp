@@ -19,12 +19,15 @@ double FirstArrival(const std::vector<OutputChunk>& chunks, const std::string& t
 }
 
 bool InterruptSchedule::Pending() const {
-    return !spec.interruptOnOutput.empty() && sent < std::min(spec.interrupts, 2u);
+    return (!spec.interruptOnOutput.empty() || spec.interruptAfterMs > 0) &&
+           sent < std::min(spec.interrupts, 2u);
 }
 
 bool InterruptSchedule::Due(const std::string& output, double seconds) {
     if (!Pending())
         return false;
+    if (sent == 0 && spec.interruptOnOutput.empty())
+        return seconds * 1000 >= spec.interruptAfterMs;
     if (sent == 0) {
         size_t at = output.find(spec.interruptOnOutput);
         if (at == std::string::npos)

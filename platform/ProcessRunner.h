@@ -24,6 +24,12 @@ struct ProcessSpec {
     unsigned interrupts = 1;             // 2: a second one follows
     std::string secondInterruptOnOutput; // once this appears after the first text ("": at once)
     unsigned secondInterruptDelayMs = 0; // and at least this long after the first interrupt
+    unsigned interruptAfterMs =
+        0; // with interruptOnOutput "": the first goes this long after start
+
+    // Once the standard output holds this, its reading end is closed: the child's further
+    // writes to it fail (EPIPE, SIGPIPE unless ignored), as behind `| head -c N`. "": never.
+    std::string closeOutputOnOutput;
 };
 
 // A piece of the child's standard output as it arrived.

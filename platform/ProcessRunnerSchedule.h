@@ -14,7 +14,7 @@ public:
     void Sent(double seconds);
     bool Pending() const;
     // The next interrupt may fall due with time alone, so the runner has to wake up for it.
-    bool WaitsOnTime() const { return Pending() && sent > 0; }
+    bool WaitsOnTime() const { return Pending() && (sent > 0 || spec.interruptOnOutput.empty()); }
 
 private:
     const ProcessSpec& spec;

@@ -104,8 +104,17 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
         lowered.rlim_cur = static_cast<rlim_t>(spec.addressSpaceLimit);
         setrlimit(RLIMIT_AS, &lowered);
     }
+    // The child starts as from a shell, not with our SIGPIPE ignored.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     int spawned =
-        posix_spawn(&child, spec.program.c_str(), &actions, nullptr, argv.data(), envp.data());
+        posix_spawn(&child, spec.program.c_str(), &actions, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
     if (limited)
         setrlimit(RLIMIT_AS, &saved);
     posix_spawn_file_actions_destroy(&actions);
@@ -182,6 +191,9 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
                 (isOut ? result.standardOutput : result.standardError) += bytes;
                 if (isOut)
                     result.outputChunks.push_back(OutputChunk{since(), bytes});
+                if (isOut && !spec.closeOutputOnOutput.empty() &&
+                    result.standardOutput.find(spec.closeOutputOnOutput) != std::string::npos)
+                    Pipe::Close(fd);
             } else if (n == 0 || errno != EINTR) {
                 Pipe::Close(fd);
             }

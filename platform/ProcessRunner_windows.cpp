@@ -179,7 +179,7 @@ DWORD Start(const ProcessSpec& spec, std::string commandLine, std::string enviro
 
 ProcessResult RunProcess(const ProcessSpec& spec) {
     ProcessResult result;
-    if (!spec.interruptOnOutput.empty())
+    if (InterruptSchedule(spec).Pending())
         result.interruptError = OwnConsole();
 
     std::string commandLine;
@@ -226,6 +226,7 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
         CloseHandle(child.inWrite);
     });
     std::mutex outputLock;
+    bool outClosed = false;
     auto drain = [&](HANDLE pipe, bool isOut) {
         char buffer[65536];
         DWORD got = 0;
@@ -235,6 +236,12 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
             (isOut ? result.standardOutput : result.standardError) += bytes;
             if (isOut)
                 result.outputChunks.push_back(OutputChunk{since(), bytes});
+            if (isOut && !spec.closeOutputOnOutput.empty() &&
+                result.standardOutput.find(spec.closeOutputOnOutput) != std::string::npos) {
+                CloseHandle(pipe);
+                outClosed = true;
+                return;
+            }
         }
     };
     std::thread outReader(drain, child.outRead, true);
@@ -280,7 +287,8 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
     feeder.join();
     outReader.join();
     errReader.join();
-    CloseHandle(child.outRead);
+    if (!outClosed)
+        CloseHandle(child.outRead);
     CloseHandle(child.errRead);
     CloseHandle(child.process.hThread);
     CloseHandle(process);

@@ -156,6 +156,8 @@ int32_t Camera::Write(uint64_t address, const void* buffer, size_t& size) {
     std::lock_guard<std::mutex> hold(mutex);
     const auto start = std::chrono::steady_clock::now();
     ++writes;
+    if (writes == config.slowWrite)
+        std::this_thread::sleep_for(std::chrono::milliseconds(config.slowWriteMs));
     const bool fails = std::count(config.failWrites.begin(), config.failWrites.end(), writes) > 0;
     // A short write succeeds with the first half of the bytes: data lands in the window, a
     // register keeps its value.

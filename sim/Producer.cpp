@@ -98,6 +98,13 @@ GC_ERROR Injected(const char* function) {
     return GC_ERR_SUCCESS;
 }
 
+// A call that takes its configured time longer, as a producer stuck in it would.
+void Delayed(const char* function) {
+    auto delay = library->config.delays.find(function);
+    if (delay != library->config.delays.end())
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay->second));
+}
+
 template <typename T> T* Find(std::vector<std::unique_ptr<T>>& list, void* handle) {
     if (handle == nullptr)
         return nullptr;
@@ -265,11 +272,13 @@ bool LoadConfiguration(sim::SimConfig& config) {
 #define SIM_EXPORT extern "C" SIM_VISIBLE GC_ERROR GC_CALLTYPE
 
 // Guards every function but GCInitLib: takes the library's lock (held to the function's
-// end unless released), the library must be initialised, then a configured fault may strike.
+// end unless released), the library must be initialised, then a configured delay and fault may
+// strike.
 #define SIM_ENTER(name)                                                                            \
     std::unique_lock<std::mutex> lock(libraryMutex);                                               \
     if (library == nullptr)                                                                        \
         return GC_ERR_NOT_INITIALIZED;                                                             \
+    Delayed(name);                                                                                 \
     if (GC_ERROR injected = Injected(name))                                                        \
     return injected
 
@@ -291,6 +300,7 @@ SIM_EXPORT GCInitLib() {
     if (made->config.lingerThread && !lingerStarted.exchange(true))
         std::thread(Linger).detach();
     library = made.release();
+    Delayed("GCInitLib");
     if (GC_ERROR injected = Injected("GCInitLib")) {
         delete library;
         library = nullptr;

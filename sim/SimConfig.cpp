@@ -129,6 +129,13 @@ bool NumberList(const std::string& value, std::vector<unsigned>& out) {
     return !out.empty();
 }
 
+// "k ms": two numbers.
+bool NumberPair(const std::string& value, unsigned& first, unsigned& second) {
+    const size_t blank = value.find(' ');
+    return blank != std::string::npos && Number(value.substr(0, blank), first) &&
+           Number(Trim(value.substr(blank)), second);
+}
+
 // "0xC0A79AE5" or "C0A79AE5": one to eight hex digits.
 bool HexNumber(const std::string& value, uint32_t& out) {
     const bool prefixed =
@@ -220,7 +227,8 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
         Interface,
         Device,
         Camera,
-        FaultList
+        FaultList,
+        DelayList
     } section = Section::None;
     InterfaceConfig* iface = nullptr;
     DeviceConfig* device = nullptr;
@@ -271,12 +279,13 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
             const size_t blank = inner.find(' ');
             const std::string kind = inner.substr(0, blank);
             const std::string name = blank == std::string::npos ? "" : Trim(inner.substr(blank));
-            if (kind == "link" || kind == "library" || kind == "fault") {
+            if (kind == "link" || kind == "library" || kind == "fault" || kind == "delay") {
                 if (!name.empty())
                     return fail("section [" + kind + "] takes no name");
                 section = kind == "link"      ? Section::Link
                           : kind == "library" ? Section::Library
-                                              : Section::FaultList;
+                          : kind == "fault"   ? Section::FaultList
+                                              : Section::DelayList;
             } else if (kind == "interface" || kind == "device" || kind == "camera") {
                 if (name.empty())
                     return fail("section [" + kind + "] needs a name");
@@ -421,6 +430,9 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
                 ok = NumberList(value, camera->failWrites);
             else if (key == "short_write")
                 ok = NumberList(value, camera->shortWrites);
+            else if (key == "slow_write")
+                ok = NumberPair(value, camera->slowWrite, camera->slowWriteMs) &&
+                     camera->slowWrite > 0;
             else
                 return fail("unknown key '" + key + "' in [camera]");
             if (!ok && !error.empty())
@@ -441,6 +453,11 @@ bool ParseConfig(const std::string& text, const std::string& file, SimConfig& co
             config.faults[key].push_back(fault);
             break;
         }
+        case Section::DelayList:
+            if (!IsProducerFunction(key))
+                return fail("'" + key + "' is no producer function");
+            ok = Number(value, config.delays[key]);
+            break;
         }
         if (!ok)
             return fail("bad value '" + value + "' for '" + key + "'");

@@ -32,6 +32,8 @@ struct CameraConfig {
     std::vector<unsigned> failReads;   // these port reads (counted from 1) fail
     std::vector<unsigned> failWrites;  // these port writes (counted from 1) fail
     std::vector<unsigned> shortWrites; // these port writes take half their bytes and say so
+    unsigned slowWrite = 0;            // this port write (counted from 1) takes slowWriteMs more
+    unsigned slowWriteMs = 0;
 };
 
 struct DeviceConfig {
@@ -67,6 +69,7 @@ struct SimConfig {
     std::map<std::string, DeviceConfig> devices;
     std::map<std::string, CameraConfig> cameras;
     std::map<std::string, std::vector<Fault>> faults; // in file order per function
+    std::map<std::string, unsigned> delays;           // ms every call of a function takes more
     unsigned latencyUs = 0;
     unsigned nsPerByte = 0;
     bool recordTraffic = true;

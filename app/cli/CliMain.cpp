@@ -1,7 +1,9 @@
 #include "app/cli/CliMain.h"
 
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "app/cli/Options.h"
@@ -11,6 +13,17 @@
 #include "platform/TraceSink.h"
 
 namespace cli {
+
+namespace {
+// A finite number of seconds, 0 or more, in decimal.
+bool WaitSeconds(const std::string& text, double& seconds) {
+    if (text.empty() || text.find_first_not_of("0123456789.eE+-") != std::string::npos)
+        return false;
+    char* end = nullptr;
+    seconds = std::strtod(text.c_str(), &end);
+    return *end == '\0' && std::isfinite(seconds) && seconds >= 0;
+}
+} // namespace
 
 int Main(int argc, char** argv) {
     CLI::App app("Writes firmware into CoaXPress cameras through a GenTL producer. Without "
@@ -53,10 +66,11 @@ int Main(int argc, char** argv) {
     camera->excludes(all);
     updateCommand->add_flag("--dry-run", update.dryRun,
                             "Check everything and print the plan; write nothing");
+    // Read as text: CLI11 would take nan and inf for numbers.
+    std::string waitTimeout = "900";
     updateCommand
-        ->add_option("--wait-timeout", update.waitTimeoutSeconds,
+        ->add_option("--wait-timeout", waitTimeout,
                      "Longest wait in seconds for a camera after the flash command (0: no limit)")
-        ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
     updateCommand->add_option("--report", update.reportFile,
                               "Append one JSON record per camera to this file");
@@ -69,16 +83,22 @@ int Main(int argc, char** argv) {
                      "Write nothing unless exactly this many cameras are selected")
         ->check(CLI::PositiveNumber);
 
+    auto usageError = [](const std::string& message) {
+        std::cout.flush();
+        std::cerr << "cxp-fwupdate: " << message << "\n"
+                  << "Run 'cxp-fwupdate --help' for the commands and options.\n";
+        return kExitRefused;
+    };
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& done) {
         return app.exit(done); // --help and --version, on standard output
     } catch (const CLI::ParseError& error) {
-        std::cout.flush();
-        std::cerr << "cxp-fwupdate: " << error.what() << "\n"
-                  << "Run 'cxp-fwupdate --help' for the commands and options.\n";
-        return kExitRefused;
+        return usageError(error.what());
     }
+    if (updateCommand->parsed() && !WaitSeconds(waitTimeout, update.waitTimeoutSeconds))
+        return usageError("--wait-timeout: expected a number of seconds (0: no limit), got '" +
+                          Printable(waitTimeout) + "'");
     std::string traceError;
     if (!platform::SetTraceDestination(trace, traceError)) {
         std::cerr << "cxp-fwupdate: cannot open the trace file " << Printable(trace) << ": "

@@ -1,6 +1,8 @@
 #include "app/cli/Console.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "app/cli/Selection.h"
 #include "app/cli/Text.h"
@@ -50,14 +52,36 @@ UpdateConsole::UpdateConsole(bool json, bool terminal)
     : json(json), terminal(terminal), human(json ? stderr : stdout) {}
 
 void UpdateConsole::Write(std::FILE* stream, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fflush(stream);
+    bool& failed = stream == stdout ? outputFailed : errorFailed;
+    if (failed)
+        return; // said once at the end
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stream) == text.size() && std::fflush(stream) == 0)
+        return;
+    failed = true;
+    if (outputFailure.empty())
+        outputFailure =
+            std::string(stream == stdout ? "standard output" : "standard error") +
+            " could not be written: " + (errno != 0 ? std::strerror(errno) : "write error");
+}
+
+std::string UpdateConsole::OutputFailure() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return outputFailure;
 }
 
 void UpdateConsole::Say(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex);
     Lift();
     Write(human, text);
+    Redraw();
+}
+
+void UpdateConsole::Aside(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex);
+    Lift();
+    std::fflush(stdout); // what came before stays before
+    Write(stderr, text);
     Redraw();
 }
 

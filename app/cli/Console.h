@@ -22,8 +22,12 @@ public:
 
     bool Json() const { return json; }
     void Say(const std::string& text);   // human text with its line ends
+    void Aside(const std::string& text); // human text on standard error whatever the mode
     void Error(const std::string& text); // "error: <text>" on standard error
     void Event(const cli::Json& event);  // with --json only
+    // A write to standard output or standard error failed: why, else empty. A stream that
+    // failed once is written no more; the run goes on.
+    std::string OutputFailure();
 
     // The progress of the cameras being updated, one line each in this order. On a terminal
     // they are redrawn in place by Tick (at most 10 times a second); elsewhere a line is
@@ -49,7 +53,7 @@ private:
         std::string resultLine;
     };
 
-    void Write(std::FILE* stream, const std::string& text); // locked
+    void Write(std::FILE* stream, const std::string& text); // locked; failures remembered
     std::string Render(const Line& line, Steady::time_point now) const;
     void Lift();                           // locked: erase the board
     void Redraw(bool onlyChanges = false); // locked
@@ -58,6 +62,8 @@ private:
     const bool terminal;
     std::FILE* const human;
     std::mutex mutex;
+    std::string outputFailure;
+    bool outputFailed = false, errorFailed = false;
     std::vector<std::unique_ptr<Line>> lines;
     bool boardShown = false;
     size_t drawn = 0;  // board lines now on the screen

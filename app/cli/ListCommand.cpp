@@ -96,6 +96,11 @@ int RunList(const ListOptions& options) {
         std::fputs((JsonLine(document) + "\n").c_str(), stdout);
         std::fflush(stdout);
     }
+    // A listing that did not reach its reader (a closed pipe, a full disk) is no listing.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) || std::ferror(stderr)) {
+        std::fprintf(stderr, "error: the list could not be written in full\n");
+        return anyStarted ? kExitFailed : kExitRefused;
+    }
     return !anyStarted ? kExitRefused : anyProblem ? kExitFailed : kExitDone;
 }
 

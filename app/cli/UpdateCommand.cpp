@@ -4,7 +4,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <filesystem>
+#include <functional>
+#include <memory>
+#include <system_error>
 #include <thread>
 
 #include "app/cli/Console.h"
@@ -15,6 +19,7 @@
 #include "firmware/FirmwareImage.h"
 #include "firmware/UploadProtocol.h"
 #include "gentl/ErrorNames.h"
+#include "platform/FileSync.h"
 #include "platform/Interrupt.h"
 #include "platform/Sha256.h"
 #include "platform/SystemInfo.h"
@@ -116,7 +121,11 @@ public:
     bool OpenReport(const std::string& path) {
         if (path.empty())
             return true;
+        reportPath = path;
         report = std::fopen(path.c_str(), "ab");
+        // Unbuffered: a record that could not be written is not written again with the next.
+        if (report)
+            std::setvbuf(report, nullptr, _IONBF, 0);
         return report != nullptr;
     }
     ~Outcomes() {
@@ -124,16 +133,21 @@ public:
             std::fclose(report);
     }
 
+    // The record is on the disk (or known lost) before the camera counts as done.
     void Add(const CameraIdentity& camera, const Attempt& attempt) {
         const Json record = Record(facts, camera, attempt);
+        std::string failure;
         {
             std::lock_guard<std::mutex> lock(mutex);
             ++counts[static_cast<int>(attempt.result)];
-            if (report) {
-                const std::string line = JsonLine(record) + "\n";
-                std::fwrite(line.data(), 1, line.size(), report);
-                std::fflush(report);
-            }
+            if (report)
+                failure = Append(JsonLine(record) + "\n");
+        }
+        if (!failure.empty()) {
+            Lost();
+            console.Error(CameraName(camera) +
+                          ": the record could not be written to the report file " +
+                          Printable(reportPath) + ": " + failure);
         }
         Json event = {{"event", "result"}};
         event.update(record);
@@ -141,6 +155,8 @@ public:
     }
 
     unsigned Count(Result result) const { return counts[static_cast<int>(result)]; }
+    void Lost() { recordLost = true; }
+    bool RecordLost() const { return recordLost; }
 
     int Finish(int status, unsigned skipped) {
         auto count = [this](Result result) { return Count(result); };
@@ -166,11 +182,24 @@ public:
     }
 
 private:
+    // Written, flushed and synced: empty, else the system's error.
+    std::string Append(const std::string& line) {
+        errno = 0;
+        if (std::fwrite(line.data(), 1, line.size(), report) != line.size() ||
+            std::fflush(report) != 0) {
+            std::clearerr(report);
+            return errno != 0 ? std::strerror(errno) : "write error";
+        }
+        return platform::SyncToDisk(report);
+    }
+
     UpdateConsole& console;
     const RunFacts& facts;
+    std::string reportPath;
     std::FILE* report = nullptr;
     std::mutex mutex;
     unsigned counts[6] = {};
+    std::atomic<bool> recordLost{false};
 };
 
 // What an interrupt does to the cameras, decided under one lock: a camera sends its flash
@@ -201,11 +230,14 @@ public:
     }
 
     // Says once what the first interrupt does and once what the second does; from any thread.
+    // An interrupt after every camera's turn changes nothing and is not spoken of.
     void Announce() {
         std::lock_guard<std::mutex> lock(mutex);
         const int count = std::min(platform::InterruptCount(), 2);
-        if (count <= said)
+        if (count <= said ||
+            std::count(state.begin(), state.end(), State::Finished) == std::ptrdiff_t(state.size()))
             return;
+        interrupted = true;
         std::string flashing;
         size_t waitedFor = 0;
         for (size_t k = 0; k < names.size(); ++k)
@@ -227,6 +259,12 @@ public:
             console.Say(text);
     }
 
+    // An interrupt came before every camera's turn was over.
+    bool Interrupted() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return interrupted;
+    }
+
 private:
     enum class State { Sending, Flashing, Finished };
     UpdateConsole& console;
@@ -235,7 +273,87 @@ private:
     const std::string waitLimit;
     std::mutex mutex;
     int said = 0; // interrupts announced
+    bool interrupted = false;
 };
+
+// Runs the steps before the first write to a camera on a thread of their own, so that an
+// interrupt ends the run at once even while a producer call hangs: once one is counted the
+// steps have a moment to come to an end (and the caller closes what they opened); steps still
+// in a producer call then, or at a further interrupt, are left behind with the process.
+class UntilFirstWrite {
+public:
+    UntilFirstWrite(UpdateConsole& console, std::function<void()> summary)
+        : console(console), summary(std::move(summary)) {}
+
+    // True when interrupted (and said) by the end of the steps.
+    bool Run(const std::function<void()>& steps);
+    bool Interrupted() {
+        if (platform::InterruptCount() == 0)
+            return false;
+        if (!said.exchange(true))
+            console.Aside("interrupted before any camera was written\n");
+        return true;
+    }
+
+private:
+    static constexpr auto kGrace = std::chrono::milliseconds(500);
+    UpdateConsole& console;
+    const std::function<void()> summary;
+    std::atomic<bool> said{false};
+};
+
+bool UntilFirstWrite::Run(const std::function<void()>& steps) {
+    struct Progress {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        std::exception_ptr error;
+    };
+    auto progress = std::make_shared<Progress>();
+    std::thread thread;
+    try {
+        thread = std::thread([progress, &steps] {
+            try {
+                steps();
+            } catch (...) {
+                progress->error = std::current_exception();
+            }
+            std::lock_guard<std::mutex> lock(progress->mutex);
+            progress->done = true;
+            progress->ended.notify_all();
+        });
+    } catch (const std::system_error&) {
+        steps(); // no thread to spare: an interrupt is seen after them
+        return Interrupted();
+    }
+    std::unique_lock<std::mutex> lock(progress->mutex);
+    int seen = 0; // interrupts when the grace began
+    Steady::time_point deadline;
+    while (!progress->done) {
+        progress->ended.wait_for(lock, std::chrono::milliseconds(20));
+        const int count = platform::InterruptCount();
+        if (progress->done || count == 0)
+            continue;
+        if (seen == 0) {
+            seen = count;
+            deadline = Steady::now() + kGrace;
+            lock.unlock();
+            Interrupted();
+            lock.lock();
+        } else if (count > seen || Steady::now() >= deadline) {
+            lock.unlock();
+            summary();
+            std::fflush(stdout);
+            std::fflush(stderr);
+            std::_Exit(kExitInterrupted); // the call in progress cannot be ended or closed
+        }
+    }
+    lock.unlock();
+    thread.join();
+    if (progress->error)
+        std::rethrow_exception(progress->error);
+    return Interrupted();
+}
 
 // Reads the whole file once; the workers share it read-only. Empty when usable, else why not.
 std::string LoadFile(const std::string& name, LoadedImage& image) {
@@ -364,22 +482,29 @@ std::string Plan(const std::vector<CameraIdentity>& cameras, const Selection& se
     return plan;
 }
 
-// The worst of the outcomes decides: an interrupt, then a failure, then a camera that did not
-// answer in time, then a refusal.
-int ExitStatus(const Outcomes& outcomes, bool interrupted) {
+// The exit status of a run that got as far as the cameras, the worst first:
+//   130  interrupted before every camera's turn was over (a dry run: at any time)
+//     1  a camera failed, or was refused under --all; under --all a camera may have been missed
+//        (an interface or device the producer could not list); a record or other output was
+//        not written
+//     3  every upload was flashed, but a camera did not answer within --wait-timeout
+//     0  every selected camera was updated and answered (a dry run: everything is ready)
+// 2 is the refusal before anything was written to any camera, decided before this.
+int ExitStatus(const Outcomes& outcomes, bool interrupted, bool writeFailed) {
     if (interrupted || outcomes.Count(Result::Interrupted) > 0)
         return kExitInterrupted;
-    if (outcomes.Count(Result::Failed) > 0)
+    if (outcomes.Count(Result::Failed) > 0 || outcomes.Count(Result::Refused) > 0 || writeFailed)
         return kExitFailed;
     if (outcomes.Count(Result::Timeout) > 0)
         return kExitTimedOut;
-    if (outcomes.Count(Result::Refused) > 0)
-        return kExitFailed;
     return kExitDone;
 }
 } // namespace
 
 int RunUpdate(const UpdateOptions& options) {
+    // Interrupts are counted from here on: up to the first write to a camera they end the run
+    // at once (UntilFirstWrite); from it on they stop the uploads between two writes.
+    platform::InterruptDeferral deferral;
     UpdateConsole console(
         options.json,
         platform::IsTerminal(options.json ? platform::Stream::Error : platform::Stream::Output));
@@ -388,51 +513,79 @@ int RunUpdate(const UpdateOptions& options) {
     facts.host = platform::HostName();
     Outcomes outcomes(console, facts);
     unsigned skipped = 0;
-    auto refuse = [&](const std::string& error) {
-        console.Error(error);
-        return outcomes.Finish(kExitRefused, skipped);
-    };
+    UntilFirstWrite early(console, [&] { outcomes.Finish(kExitInterrupted, skipped); });
 
-    if (!outcomes.OpenReport(options.reportFile))
-        return refuse("cannot open the report file " + Printable(options.reportFile) + ": " +
-                      std::strerror(errno));
-
-    // The file first: a file that cannot go out needs no producer.
+    std::string refusal;
     LoadedImage image;
-    const std::string unusable = LoadFile(options.firmwareFile, image);
-    if (!unusable.empty())
-        return refuse(unusable);
-    facts.fileSize = image.fileSize;
-    facts.uploadSize = image.Size();
-    facts.crc = image.crc;
-    facts.sha256 = platform::Sha256Hex(image.bytes.data(), image.fileSize);
-    if (facts.sha256.empty())
-        return refuse("the system's crypto could not compute the SHA-256 of the file");
-
-    const ProducerSearch search = FindProducers(options.producer, true);
-    if (!search.error.empty())
-        return refuse(search.error);
-    facts.producer = search.paths.front();
-    // From here an interrupt only asks the uploads to stop: the producer is always closed.
-    platform::InterruptDeferral deferral;
     TextEnumerationReport enumeration([&console](const std::string& text) { console.Say(text); });
-    OpenedProducer producer(facts.producer, enumeration);
-    if (!producer.error.empty())
-        return refuse(producer.error);
-    const std::vector<CameraIdentity>& cameras = producer.identities;
+    std::unique_ptr<OpenedProducer> producer;
+    Selection selection;
+    const bool interrupted = early.Run([&] {
+        if (!outcomes.OpenReport(options.reportFile)) {
+            refusal = "cannot open the report file " + Printable(options.reportFile) + ": " +
+                      std::strerror(errno);
+            return;
+        }
+        // The file first: a file that cannot go out needs no producer.
+        refusal = LoadFile(options.firmwareFile, image);
+        if (!refusal.empty())
+            return;
+        facts.fileSize = image.fileSize;
+        facts.uploadSize = image.Size();
+        facts.crc = image.crc;
+        facts.sha256 = platform::Sha256Hex(image.bytes.data(), image.fileSize);
+        if (facts.sha256.empty()) {
+            refusal = "the system's crypto could not compute the SHA-256 of the file";
+            return;
+        }
+        const ProducerSearch search = FindProducers(options.producer, true);
+        if (!search.error.empty()) {
+            refusal = search.error;
+            return;
+        }
+        facts.producer = search.paths.front();
+        producer = std::make_unique<OpenedProducer>(facts.producer, enumeration);
+        if (!producer->error.empty()) {
+            refusal = producer->error;
+            return;
+        }
+        selection = SelectCameras(producer->identities, options);
+    });
+    // Before the first write the producer is closed the same way: a hang there ends the run.
+    auto close = [&] { early.Run([&] { producer.reset(); }); };
+    auto refuse = [&](const std::vector<std::string>& errors) {
+        for (const std::string& error : errors)
+            console.Error(error);
+        close();
+        return outcomes.Finish(early.Interrupted() ? kExitInterrupted : kExitRefused, skipped);
+    };
+    // How a run that got to the cameras ends.
+    auto finish = [&](bool interrupted) {
+        auto status = [&] {
+            const bool writeFailed = outcomes.RecordLost() || !console.OutputFailure().empty();
+            // Under --all a camera the producer could not list was meant too.
+            const bool missed = options.all && !enumeration.problems.empty();
+            return ExitStatus(outcomes, interrupted, writeFailed || missed);
+        };
+        outcomes.Finish(status(), skipped);
+        if (!console.OutputFailure().empty())
+            console.Error(console.OutputFailure());
+        return status(); // the summary itself may have failed to go out
+    };
+    if (interrupted) {
+        close();
+        return outcomes.Finish(kExitInterrupted, skipped);
+    }
+    if (!refusal.empty())
+        return refuse({refusal});
+    const std::vector<CameraIdentity>& cameras = producer->identities;
     for (const ListingProblem& problem : enumeration.problems) {
         console.Error(problem.reason);
         Json event = {{"event", "problem"}};
         event.update(problem.ToJson());
         console.Event(event);
     }
-    // Under --all a camera the producer could not list was meant too.
-    auto missedAny = [&](int status) {
-        return options.all && !enumeration.problems.empty() && status == kExitDone ? kExitFailed
-                                                                                   : status;
-    };
 
-    const Selection selection = SelectCameras(cameras, options);
     std::vector<size_t> targets;
     for (size_t i = 0; i < cameras.size(); ++i) {
         const CameraChoice& choice = selection.choices[i];
@@ -454,12 +607,8 @@ int RunUpdate(const UpdateOptions& options) {
         refused.reason = selection.choices[i].reason;
         outcomes.Add(cameras[i], refused);
     }
-    if (!selection.errors.empty()) {
-        for (const std::string& error : selection.errors)
-            console.Error(error);
-        producer.Close();
-        return outcomes.Finish(kExitRefused, skipped);
-    }
+    if (!selection.errors.empty())
+        return refuse(selection.errors);
 
     console.Say("firmware " + Printable(options.firmwareFile) + ": " +
                 std::to_string(facts.fileSize) + " bytes, upload size " +
@@ -474,22 +623,23 @@ int RunUpdate(const UpdateOptions& options) {
             outcomes.Add(cameras[i], ready);
             console.Say(ResultLine(cameras[i], ready));
         }
-        producer.Close();
-        return outcomes.Finish(
-            missedAny(outcomes.Count(Result::Refused) > 0 ? kExitFailed : kExitDone), skipped);
+        close();
+        return finish(early.Interrupted());
     }
-
-    if (platform::InterruptCount() > 0) {
-        console.Say("interrupted before any camera was written\n");
-        producer.Close();
+    if (early.Interrupted()) {
+        close();
         return outcomes.Finish(kExitInterrupted, skipped);
     }
 
     // Every camera has its own worker, at most --jobs at once; all share the one image.
     UploadControl control;
     control.stopWaiting = [] { return platform::InterruptCount() > 1; };
+    // A positive timeout too short to count in milliseconds is the shortest wait, not none.
     control.waitTimeoutMs =
-        static_cast<uint64_t>(std::min(options.waitTimeoutSeconds, 1e9) * 1000.0 + 0.5);
+        options.waitTimeoutSeconds <= 0
+            ? 0
+            : std::max<uint64_t>(1, static_cast<uint64_t>(
+                                        std::min(options.waitTimeoutSeconds, 1e9) * 1000.0 + 0.5));
     const bool secondary = IsSecondaryImage(BaseName(options.firmwareFile));
     std::vector<std::string> names;
     for (size_t i : targets)
@@ -500,33 +650,73 @@ int RunUpdate(const UpdateOptions& options) {
     std::mutex doneMutex;
     std::condition_variable doneSignal;
     size_t finished = 0;
-    std::atomic<size_t> next{0};
-    auto work = [&] {
-        for (size_t k = next++; k < targets.size(); k = next++) {
-            const CameraIdentity& camera = cameras[targets[k]];
-            CameraProgress progress(console, k, camera);
-            UploadControl own = control;
-            own.stopSending = [&progress, &plan, k] {
-                // The write asked about after the checksum is the flash command.
-                return progress.Phase() == UploadPhase::Flash ? !plan.MayFlash(k)
-                                                              : platform::InterruptCount() > 0;
-            };
-            const Attempt attempt =
-                UpdateCamera(*producer.cameras[targets[k]], image, secondary, progress, own);
+    // A camera's turn is over: said, recorded, counted, whatever fails on the way.
+    auto complete = [&](size_t k, const Attempt& attempt) {
+        const CameraIdentity& camera = cameras[targets[k]];
+        try {
             plan.Finished(k);
             outcomes.Add(camera, attempt);
             console.Finished(k, kResultNames[static_cast<int>(attempt.result)],
                              ResultLine(camera, attempt));
-            std::lock_guard<std::mutex> lock(doneMutex);
-            ++finished;
-            doneSignal.notify_all();
+        } catch (const std::exception&) {
+            outcomes.Lost();
+        }
+        std::lock_guard<std::mutex> lock(doneMutex);
+        ++finished;
+        doneSignal.notify_all();
+    };
+    auto failedTurn = [](const std::string& reason) {
+        Attempt attempt;
+        attempt.result = Result::Failed;
+        attempt.reason = reason;
+        return attempt;
+    };
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t k = next++; k < targets.size(); k = next++) {
+            TQRemoteDevice& device = *producer->cameras[targets[k]];
+            Attempt attempt;
+            try {
+                CameraProgress progress(console, k, cameras[targets[k]]);
+                UploadControl own = control;
+                own.stopSending = [&progress, &plan, k] {
+                    // The write asked about after the checksum is the flash command.
+                    return progress.Phase() == UploadPhase::Flash ? !plan.MayFlash(k)
+                                                                  : platform::InterruptCount() > 0;
+                };
+                attempt = UpdateCamera(device, image, secondary, progress, own);
+            } catch (const std::exception& error) {
+                // Out of memory or threads: this camera's turn ends here, the others go on.
+                attempt =
+                    failedTurn(std::string("the tool failed during the update: ") + error.what());
+                try {
+                    FinishUpdate(device);
+                } catch (const std::exception&) {
+                    // the record still says why the turn ended
+                }
+            }
+            complete(k, attempt);
         }
     };
     const size_t jobs =
         options.jobs == 0 ? targets.size() : std::min<size_t>(options.jobs, targets.size());
     std::vector<std::thread> workers;
-    for (size_t j = 0; j < jobs; ++j)
-        workers.emplace_back(work);
+    workers.reserve(jobs);
+    std::string notStarted;
+    for (size_t j = 0; j < jobs; ++j) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error& error) {
+            // The camera it would have taken first is not updated; the others go on.
+            notStarted = std::string("no worker could be started for the camera: ") + error.what();
+            const size_t k = next++;
+            if (k < targets.size())
+                complete(k, failedTurn(notStarted));
+        }
+    }
+    if (workers.empty()) // nobody to take the rest
+        for (size_t k = next++; k < targets.size(); k = next++)
+            complete(k, failedTurn(notStarted));
 
     // This thread keeps the board moving and says what an interrupt does.
     for (;;) {
@@ -537,16 +727,19 @@ int RunUpdate(const UpdateOptions& options) {
             if (finished == targets.size())
                 break;
         }
-        plan.Announce();
-        console.Tick();
+        try {
+            plan.Announce();
+            console.Tick();
+        } catch (const std::exception&) {
+            // Only the display suffers.
+        }
     }
     for (std::thread& worker : workers)
         worker.join();
-    plan.Announce(); // an interrupt after the last camera finished
+    plan.Announce(); // an interrupt that came as the last camera finished
     console.StopBoard();
-    producer.Close();
-    return outcomes.Finish(missedAny(ExitStatus(outcomes, platform::InterruptCount() > 0)),
-                           skipped);
+    producer->Close();
+    return finish(plan.Interrupted());
 }
 
 } // namespace cli

@@ -153,6 +153,8 @@ ToolResult RunTool(const ToolRun& run) {
     spec.interrupts = run.interrupts;
     spec.secondInterruptOnOutput = run.secondInterruptOnOutput;
     spec.secondInterruptDelayMs = run.secondInterruptDelayMs;
+    spec.interruptAfterMs = run.interruptAfterMs;
+    spec.closeOutputOnOutput = run.closeOutputOnOutput;
 
     platform::ProcessResult process = platform::RunProcess(spec);
     if (!process.started)

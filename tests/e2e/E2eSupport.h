@@ -48,6 +48,8 @@ struct ToolRun {
     unsigned interrupts = 1;
     std::string secondInterruptOnOutput;
     unsigned secondInterruptDelayMs = 0;
+    unsigned interruptAfterMs = 0;
+    std::string closeOutputOnOutput; // then standard output is a closed pipe
 };
 
 struct ToolResult {

@@ -170,6 +170,9 @@ TEST(ParallelE2e, EachCameraHasItsOwnOutcome) {
          "failed: magic param size data data! finish", "updated: " + kUpdated, 1, 0},
         {"interrupt-data", "", "", "SN-4: data ", "", "interrupted: magic param size data finish",
          "interrupted: magic param size data finish", 130, 1},
+        // cam1's checksum write (its 21st) takes 3 s; the others answer while it is under way.
+        {"interrupt-checksum", "slow_write = 21 3000\n", "", "SN-4: the camera answered", "",
+         "interrupted: magic param size data checksum finish", "updated: " + kUpdated, 130, 1},
         {"interrupt-flashing", "", "1", "SN-1: flashing", "", "updated: " + kUpdated, queued, 130,
          2},
         {"interrupt-twice", "busy_ms = 60000\n", "1", "SN-1: flashing", "interrupt again",

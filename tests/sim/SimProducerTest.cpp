@@ -416,6 +416,8 @@ TEST(SimConfig, ErrorsNameFileLineAndReasonAndDefaultsFillTheRest) {
         {"[device d]\n[device d]\n", "f.ini:2: device d defined twice"},
         {"[camera]\n", "f.ini:1: section [camera] needs a name"},
         {"[link]\njust text\n", "f.ini:2: expected 'key = value'"},
+        {"[delay]\nGCInitLib = soon\n", "f.ini:2: bad value 'soon' for 'GCInitLib'"},
+        {"[camera c]\nslow_write = 3\n", "f.ini:2: bad value '3' for 'slow_write'"},
     };
     sim::SimConfig config;
     std::string error;
