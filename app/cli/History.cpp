@@ -32,10 +32,12 @@ UpdateHistory UpdateHistory::Read(const std::string& path, std::vector<std::stri
             continue;
         }
         const std::string serialNumber = Text(record, "serial_number");
-        if (serialNumber.empty())
+        const std::string result = Text(record, "result");
+        // A dry run or a refusal wrote nothing: the camera still has what it had.
+        if (serialNumber.empty() || result == "dry-run" || result == "refused")
             continue; // a camera without a serial number cannot be recognised later
         Latest& entry = history.latest[Key(serialNumber, Text(record, "model"))];
-        entry.result = Text(record, "result");
+        entry.result = result;
         entry.sha256 = Text(record, "sha256");
         entry.versionBefore = Text(record, "device_version_before");
         const auto after = record.find("device_version_after");

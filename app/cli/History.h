@@ -14,9 +14,10 @@ public:
     // a JSON object is skipped; `warnings` gets one text for it, naming its line number.
     static UpdateHistory Read(const std::string& path, std::vector<std::string>& warnings);
 
-    // When the camera's latest record is an update with this image (sha256 of the file) and its
-    // device version shows it took (the version after that update, or no longer the one before
-    // it): that record's time_end. Empty when the camera may need the image.
+    // When the latest record that wrote to the camera (a dry run or a refusal writes nothing) is
+    // an update with this image (sha256 of the file), and the camera's device version shows it
+    // took (the version after that update, or no longer the one before it): that record's
+    // time_end. Empty when the camera may need the image.
     std::string AlreadyHas(const CameraIdentity& camera, const std::string& sha256) const;
 
 private:
