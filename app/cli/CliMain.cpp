@@ -74,6 +74,9 @@ int Main(int argc, char** argv) {
         ->capture_default_str();
     updateCommand->add_option("--report", update.reportFile,
                               "Append one JSON record per camera to this file");
+    updateCommand->add_flag("--skip-current", update.skipCurrent,
+                            "Leave out every camera that the --report file shows updated with "
+                            "this image and whose device version shows it");
     updateCommand->add_flag("--json", update.json, "JSON events on standard output, one a line");
     updateCommand->add_option("--trace", trace, traceHelp);
     updateCommand->add_option("--jobs", update.jobs, "Cameras updated at once (default: all)")
@@ -99,6 +102,9 @@ int Main(int argc, char** argv) {
     if (updateCommand->parsed() && !WaitSeconds(waitTimeout, update.waitTimeoutSeconds))
         return usageError("--wait-timeout: expected a number of seconds (0: no limit), got '" +
                           Printable(waitTimeout) + "'");
+    if (update.skipCurrent && update.reportFile.empty())
+        return usageError("--skip-current needs --report FILE: the report tells which cameras "
+                          "already have the image");
     std::string traceError;
     if (!platform::SetTraceDestination(trace, traceError)) {
         std::cerr << "cxp-fwupdate: cannot open the trace file " << Printable(trace) << ": "

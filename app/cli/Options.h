@@ -24,6 +24,7 @@ struct UpdateOptions {
     bool dryRun = false;
     double waitTimeoutSeconds = 900; // 0: no limit
     std::string reportFile;
+    bool skipCurrent = false; // leave out the cameras the report shows with this image
     bool json = false;
     unsigned jobs = 0;   // 0: every selected camera at once
     unsigned expect = 0; // cameras that must be selected; 0: any number

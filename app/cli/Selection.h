@@ -11,6 +11,7 @@ enum class Verdict {
     Update,  // selected, every check passed
     Skipped, // not selected: not named, or its model is not in the file name under --all
     Refused, // selected, but a check failed
+    Current, // selected, but it already has this image (--skip-current)
 };
 
 struct CameraChoice {

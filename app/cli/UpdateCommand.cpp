@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/cli/Console.h"
+#include "app/cli/History.h"
 #include "app/cli/Options.h"
 #include "app/cli/Producers.h"
 #include "app/cli/Selection.h"
@@ -155,6 +156,8 @@ public:
     }
 
     unsigned Count(Result result) const { return counts[static_cast<int>(result)]; }
+    // Selected cameras that already have this image (--skip-current): no record, no write.
+    unsigned current = 0;
     void Lost() { recordLost = true; }
     bool RecordLost() const { return recordLost; }
 
@@ -167,6 +170,7 @@ public:
                        {"timeout", count(Result::Timeout)},
                        {"interrupted", count(Result::Interrupted)},
                        {"skipped", skipped},
+                       {"current", current},
                        {"dry_run", count(Result::DryRun)},
                        {"exit_status", status}});
         std::string text = "summary: " + std::to_string(count(Result::Updated)) + " updated, " +
@@ -175,6 +179,8 @@ public:
                            std::to_string(count(Result::Timeout)) + " timed out, " +
                            std::to_string(count(Result::Interrupted)) + " interrupted, " +
                            std::to_string(skipped) + " skipped";
+        if (current > 0)
+            text += ", " + std::to_string(current) + " current";
         if (count(Result::DryRun) > 0)
             text += ", " + std::to_string(count(Result::DryRun)) + " ready (dry run)";
         console.Say(text + "; exit status " + std::to_string(status) + "\n");
@@ -454,7 +460,7 @@ std::string Plan(const std::vector<CameraIdentity>& cameras, const Selection& se
     for (size_t i = 0; i < cameras.size(); ++i) {
         const CameraIdentity& camera = cameras[i];
         const CameraChoice& choice = selection.choices[i];
-        const char* verdicts[] = {"update", "skipped", "refused"};
+        const char* verdicts[] = {"update", "skipped", "refused", "current"};
         std::string verdict = verdicts[static_cast<int>(choice.verdict)];
         if (!choice.reason.empty())
             verdict += " (" + choice.reason + ")";
@@ -480,6 +486,21 @@ std::string Plan(const std::vector<CameraIdentity>& cameras, const Selection& se
         plan += "\n";
     }
     return plan;
+}
+
+// --skip-current: a camera the report shows with this image gets nothing.
+void SkipCurrent(const UpdateHistory& history, const std::vector<CameraIdentity>& cameras,
+                 const std::string& sha256, Selection& selection) {
+    for (size_t i = 0; i < cameras.size(); ++i) {
+        CameraChoice& choice = selection.choices[i];
+        if (choice.verdict != Verdict::Update)
+            continue;
+        const std::string when = history.AlreadyHas(cameras[i], sha256);
+        if (!when.empty()) {
+            choice.verdict = Verdict::Current;
+            choice.reason = "already has this image: updated " + when;
+        }
+    }
 }
 
 // The exit status of a run that got as far as the cameras, the worst first:
@@ -520,6 +541,7 @@ int RunUpdate(const UpdateOptions& options) {
     TextEnumerationReport enumeration([&console](const std::string& text) { console.Say(text); });
     std::unique_ptr<OpenedProducer> producer;
     Selection selection;
+    std::vector<std::string> warnings;
     const bool interrupted = early.Run([&] {
         if (!outcomes.OpenReport(options.reportFile)) {
             refusal = "cannot open the report file " + Printable(options.reportFile) + ": " +
@@ -550,7 +572,12 @@ int RunUpdate(const UpdateOptions& options) {
             return;
         }
         selection = SelectCameras(producer->identities, options);
+        if (options.skipCurrent)
+            SkipCurrent(UpdateHistory::Read(options.reportFile, warnings), producer->identities,
+                        facts.sha256, selection);
     });
+    for (const std::string& warning : warnings)
+        console.Say("warning: " + warning + "\n");
     // Before the first write the producer is closed the same way: a hang there ends the run.
     auto close = [&] { early.Run([&] { producer.reset(); }); };
     auto refuse = [&](const std::vector<std::string>& errors) {
@@ -591,10 +618,11 @@ int RunUpdate(const UpdateOptions& options) {
         const CameraChoice& choice = selection.choices[i];
         Json event = {{"event", "camera"}};
         event.update(IdentityJson(cameras[i]));
-        event["selected"] = choice.verdict != Verdict::Skipped;
-        if (choice.verdict == Verdict::Skipped) {
+        event["selected"] =
+            choice.verdict != Verdict::Skipped && choice.verdict != Verdict::Current;
+        if (choice.verdict == Verdict::Skipped || choice.verdict == Verdict::Current) {
             event["reason"] = choice.reason;
-            ++skipped;
+            choice.verdict == Verdict::Skipped ? ++skipped : ++outcomes.current;
         }
         console.Event(event);
         if (choice.verdict == Verdict::Update)

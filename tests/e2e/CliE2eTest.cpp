@@ -350,6 +350,7 @@ TEST(CliE2e, RefusalsWriteNothingAndExitWithTwo) {
         {"empty", {{"update", kFile, "--camera", "SN-A"}, kCameras, ""}, "is empty", true},
         {"producers", {{"update", kFile}, kCameras, kContent, both}, "several producers", true},
         {"usage", {{"update", kFile, "--camera", "SN-A", "--all"}}, "excludes", true},
+        {"skip-current", {{"update", kFile, "--skip-current"}}, "needs --report", true},
     };
     for (const std::string wait : {"nan", "inf", "-1", "1s"})
         cases.push_back(
@@ -500,6 +501,52 @@ TEST(CliE2e, AllUpdatesMatchingCamerasAndKeepsAReport) {
         if (result["serial_number"] == "SN-A") {
             EXPECT_EQ(result["crc32"], "ed82cd11");
         }
+}
+
+// --skip-current: a camera whose last record is this image, and whose version shows it, gets
+// nothing; one whose version went back to the one before is flashed again.
+TEST(CliE2e, SkipCurrentLeavesOutCamerasThatHaveTheImage) {
+    e2e::ScratchDir dir("cli-skip-current");
+    dir.Write(kFile, kContent);
+    // The simulated cameras start afresh each run: their versions say what a flash left.
+    auto cameras = [](const std::string& first, const std::string& last) {
+        std::string config;
+        for (const char n : std::string("0123"))
+            config += std::string("[camera cam") + n + "]\nserial = SN-" + n +
+                      "\ndevice_version_after_update = 2.0.0\ndevice_version = " +
+                      (n == '3' ? last : first) + "\n";
+        return config;
+    };
+    const struct {
+        std::string config;
+        size_t current;
+        std::string warning;
+    } runs[] = {{cameras("1.0.0", "1.0.0"), 0, ""},
+                {cameras("2.0.0", "1.0.0"), 3, "line 5 of the report report.jsonl is not a JSON"},
+                {cameras("2.0.0", "2.0.0"), 4, ""}};
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.current);
+        e2e::ToolRun tool = e2e::RunIn(dir.Path(), "", run.config);
+        tool.arguments = {"update",   kFile,          "--all",         "--json",
+                          "--report", "report.jsonl", "--skip-current"};
+        e2e::ToolResult r = e2e::RunTool(tool);
+        EXPECT_EQ(r.status, 0) << r.errors;
+        const std::vector<Json> events = JsonLines(r.console);
+        ASSERT_FALSE(events.empty());
+        EXPECT_EQ(events.back()["current"], run.current);
+        EXPECT_EQ(events.back()["updated"], 4 - run.current);
+        size_t left = 0;
+        for (const Json& camera : Events(events, "camera"))
+            left += Contains(camera.value("reason", ""), "already has this image: updated 20");
+        EXPECT_EQ(left, run.current);
+        EXPECT_EQ(Writes(r), (4 - run.current) * (Upload("").size() - 1)) << r.traffic;
+        EXPECT_TRUE(Contains(r.errors, run.warning)) << r.errors;
+        if (run.current == 0) // a line that is no record, and a dry run that wrote nothing
+            e2e::WriteFile(dir.File("report.jsonl"),
+                           e2e::ReadFile(dir.File("report.jsonl")) +
+                               "{\n{\"serial_number\": \"SN-0\", \"model\": \"TQ-12M-CXP\", "
+                               "\"result\": \"dry-run\"}\n");
+    }
 }
 
 // Each way a camera's turn can end, and what else decides the exit status: its record, the
