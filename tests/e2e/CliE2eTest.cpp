@@ -451,7 +451,7 @@ TEST(CliE2e, AllUpdatesMatchingCamerasAndKeepsAReport) {
     EXPECT_TRUE(Contains(cameras[2].value("reason", ""), "TQ-5M-CXP"));
     EXPECT_EQ(cameras[3]["selected"], true);
     EXPECT_EQ(events.back(), Json::parse(R"({"event": "summary", "updated": 2, "failed": 0,
-        "refused": 1, "timeout": 0, "interrupted": 0, "skipped": 1, "dry_run": 0,
+        "refused": 1, "timeout": 0, "interrupted": 0, "skipped": 1, "current": 0, "dry_run": 0,
         "exit_status": 1})"));
     for (const std::string camera : {"cam0", "cam1"})
         EXPECT_EQ(r.Record(camera + ".image.bin"), kContent) << camera;
