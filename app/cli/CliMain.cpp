@@ -206,6 +206,11 @@ int Main(int argc, char** argv) {
         ->type_name("SECONDS")
         ->check(SecondsCheck("no limit")); // before CLI11 takes nan or inf for numbers
     updateCommand
+        ->add_option("--heartbeat", update.heartbeatSeconds,
+                     "Through a pipe, a line per flashing camera this often (default 30; 0: none)")
+        ->type_name("SECONDS")
+        ->check(SecondsCheck("no heartbeat"));
+    updateCommand
         ->add_option("--report", update.reportFile,
                      "Append one JSON record per camera to this file")
         ->type_name("FILE");

@@ -23,6 +23,7 @@ struct UpdateOptions {
     bool all = false;
     bool dryRun = false;
     double waitTimeoutSeconds = 900; // 0: no limit
+    double heartbeatSeconds = 30;    // 0: none
     std::string reportFile;
     bool json = false;
     unsigned jobs = 0;   // 0: every selected camera at once

@@ -385,6 +385,8 @@ TEST(CliE2e, UsageErrorsAreOneLineAndTouchNoProducer) {
         {{"lst"}, "unknown command 'lst' (commands: list, update)"},
         {{"update", kFile, "--jobs", "0"}, "--jobs: " + number},
         {{"update", kFile, "--expect", "0"}, "--expect: " + number},
+        {{"update", kFile, "--heartbeat", "-1"},
+         "--heartbeat: expected a number of seconds (0: no heartbeat), got '-1'"},
         {{"list", "--all"}, "unknown option '--all'"},
         {{"update", "--camera", "SN-A"}, "update needs FIRMWARE_FILE, the firmware file to write"},
         {{"update", kFile, "--camera", "SN-A", "--all"},
@@ -571,6 +573,10 @@ TEST(CliE2e, EachOutcomeHasItsStatusRecordAndSummary) {
         // Too short to count in milliseconds, but a limit all the same.
         {"tiny-timeout", "[camera cam0]\nbusy_ms = 3000\n", kContent, "--wait-timeout 1e-300", 3,
          R"("result": "timeout")", R"("timeout": 1, "exit_status": 3)"},
+        // A line a second while the camera flashes (the 2 s pause at least).
+        {"heartbeat", "[camera cam0]\n", kContent, "--wait-timeout 0 --heartbeat 1", 0,
+         R"("result": "updated")", R"("updated": 1, "exit_status": 0)",
+         "TQ12M0001: flashing, 0:01 since the flash command (no limit)\n"},
         // An interrupt after the last camera finished changes nothing.
         {"interrupt-after", "[delay]\nDevClose = 1500\n[camera cam0]\n", kContent, "", 0,
          R"("result": "updated")", R"("updated": 1, "exit_status": 0)", "", "\"event\":\"result\""},
@@ -653,5 +659,56 @@ TEST(CliE2e, InterruptBeforeAnyWriteEndsAtOnce) {
         EXPECT_LT(r.seconds, 5.0);
         EXPECT_EQ(r.errors, "interrupted before any camera was written\n");
         EXPECT_EQ(Writes(r), 0u);
+    }
+}
+
+// Through a pipe a long update keeps talking: progress at each 10 % step, at most once a
+// second but for the last, and while the camera flashes a heartbeat every --heartbeat
+// seconds; as text on standard error and as events.
+TEST(CliE2e, ProgressAndHeartbeatsKeepTheirPace) {
+    const std::string config = "[link]\nns_per_byte = 150000\n[camera cam0]\nbusy_ms = 5000\n";
+    const e2e::ToolResult r = RunCli(
+        "pace",
+        {{"update", kFile, "--json", "--heartbeat", "1"}, config, std::string(16 * 1024 + 8, 'x')});
+    ASSERT_EQ(r.status, 0) << r.Diagnostics();
+    std::string percents;
+    double last = -10;
+    for (const std::string& line : e2e::SplitLines(r.console)) {
+        const Json event = Json::parse(line);
+        if (event["event"] != "progress")
+            continue;
+        const size_t sent = event["bytes_sent"], total = event["bytes_total"];
+        const double at = platform::FirstArrival(r.consoleChunks, line);
+        if (sent < total) {
+            // The chunk that reached a step, and a second after the one before.
+            EXPECT_GT(sent * 10 / total, (sent - 1024) * 10 / total) << line;
+            EXPECT_GT(at - last, 0.8) << line;
+        }
+        last = at;
+        percents += "data " + std::to_string(sent * 100 / total) + " %\n";
+    }
+    EXPECT_GE(Count(percents, "\n"), 3u);
+    EXPECT_TRUE(Contains(percents, "data 100 %\n"));
+    std::string said;
+    const std::regex data("TQ12M0001: (data \\d+ %).*\n");
+    for (auto m = std::sregex_iterator(r.errors.begin(), r.errors.end(), data);
+         m != std::sregex_iterator(); ++m)
+        said += (*m)[1].str() + "\n";
+    EXPECT_EQ(said, percents);
+
+    std::string beats;
+    const std::regex heartbeat(
+        "TQ12M0001: flashing, 0:0(\\d) since the flash command \\(limit 15:00\\)\n");
+    for (auto m = std::sregex_iterator(r.errors.begin(), r.errors.end(), heartbeat);
+         m != std::sregex_iterator(); ++m)
+        beats += (*m)[1].str();
+    EXPECT_EQ(beats.substr(0, 4), "1234") << r.errors;
+    const std::vector<Json> events = Events(JsonLines(r.console), "heartbeat");
+    ASSERT_EQ(events.size(), beats.size());
+    for (size_t k = 0; k < events.size(); ++k) {
+        EXPECT_EQ(events[k]["serial_number"], "TQ12M0001");
+        EXPECT_EQ(events[k]["device_id"], "CXP-DEV0");
+        EXPECT_GE(events[k]["seconds"], k + 1.0);
+        EXPECT_LT(events[k]["seconds"], k + 2.0);
     }
 }
