@@ -36,9 +36,10 @@ std::function<std::string(const std::string&)> SecondsCheck(const std::string& z
 }
 
 std::string CountCheck(const std::string& text) {
-    const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-    if (digits && text.size() <= 10 && std::strtoull(text.c_str(), nullptr, 10) >= 1 &&
-        std::strtoull(text.c_str(), nullptr, 10) <= UINT_MAX)
+    const bool digits = !text.empty() && text.size() <= 10 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    const unsigned long long count = digits ? std::strtoull(text.c_str(), nullptr, 10) : 0;
+    if (count >= 1 && count <= UINT_MAX)
         return std::string();
     return "expected a whole number of at least 1, got '" + Printable(text) + "'";
 }

@@ -227,10 +227,11 @@ void UpdateConsole::Heartbeats() {
         if (line->phase != UploadPhase::Waiting || !line->result.empty())
             continue;
         const double seconds = Since(line->flashed, now);
-        const uint64_t beats = static_cast<uint64_t>(std::min(seconds / heartbeatSeconds, 1e18));
-        if (beats <= line->beats)
+        if (seconds < (line->beats + 1.0) * heartbeatSeconds)
             continue;
-        line->beats = beats;
+        // A beat missed (a busy machine) is not made up for; the next is due a whole interval on.
+        line->beats = std::max(line->beats + 1,
+                               static_cast<uint64_t>(std::min(seconds / heartbeatSeconds, 1e18)));
         if (!terminal)
             Write(human, line->name + ": flashing, " + Clock(seconds) +
                              " since the flash command (" + waitLimit + ")\n");
