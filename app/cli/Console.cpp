@@ -11,7 +11,7 @@ namespace cli {
 
 namespace {
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
-constexpr auto kEventInterval = std::chrono::milliseconds(250);
+constexpr auto kProgressInterval = std::chrono::seconds(1);
 
 const char* PhaseName(UploadPhase phase) {
     switch (phase) {
@@ -34,10 +34,12 @@ double Since(std::chrono::steady_clock::time_point start,
     return std::chrono::duration<double>(now - start).count();
 }
 
-// "42 %  2.4 MiB/s  0:12 left"
-std::string DataState(uint32_t sent, uint32_t total, double seconds) {
+// "42 %, 2.4 MiB/s, 0:12 left"; padded, the percent takes three places.
+std::string DataState(uint32_t sent, uint32_t total, double seconds, bool padded = false) {
     const unsigned percent = total == 0 ? 100 : static_cast<unsigned>(uint64_t{sent} * 100 / total);
     std::string text = std::to_string(percent) + " %";
+    if (padded && text.size() < 5)
+        text.insert(0, 5 - text.size(), ' ');
     if (sent > 0 && seconds > 0) {
         const double rate = sent / seconds;
         text += ", " + Rate(rate);
@@ -101,8 +103,11 @@ void UpdateConsole::Event(const cli::Json& event) {
     Write(stdout, line);
 }
 
-void UpdateConsole::StartBoard(const std::vector<std::string>& names) {
+void UpdateConsole::StartBoard(const std::vector<std::string>& names, uint64_t waitTimeoutMs,
+                               double heartbeatSeconds) {
     std::lock_guard<std::mutex> lock(mutex);
+    waitLimit = waitTimeoutMs == 0 ? "no limit" : "limit " + Clock(waitTimeoutMs / 1000.0);
+    this->heartbeatSeconds = heartbeatSeconds;
     size_t width = 0;
     for (const std::string& name : names)
         width = std::max(width, name.size());
@@ -112,6 +117,13 @@ void UpdateConsole::StartBoard(const std::vector<std::string>& names) {
     }
     boardShown = terminal;
     Redraw();
+}
+
+void UpdateConsole::Identify(size_t camera, const std::string& serialNumber,
+                             const std::string& deviceId) {
+    std::lock_guard<std::mutex> lock(mutex);
+    lines[camera]->serialNumber = serialNumber;
+    lines[camera]->deviceId = deviceId;
 }
 
 void UpdateConsole::Phase(size_t camera, UploadPhase phase) {
@@ -176,9 +188,10 @@ std::string UpdateConsole::Render(const Line& line, Steady::time_point now) cons
         return text + "queued";
     text += PhaseName(line.phase);
     if (line.phase == UploadPhase::Data)
-        text += "  " + DataState(line.sent.load(), line.total, Since(line.dataStart, now));
+        text += "  " + DataState(line.sent.load(), line.total, Since(line.dataStart, now), true);
     if (line.phase == UploadPhase::Waiting)
-        text += "  " + Clock(Since(line.flashed, now)) + " since the flash command";
+        text +=
+            "  " + Clock(Since(line.flashed, now)) + " since the flash command (" + waitLimit + ")";
     return text;
 }
 
@@ -204,8 +217,36 @@ void UpdateConsole::Redraw(bool onlyChanges) {
     lastDraw = now;
 }
 
+// A camera may flash for minutes: a log through a pipe still shows every so often that the
+// tool is waiting for it, and how long it may still wait.
+void UpdateConsole::Heartbeats() {
+    if (heartbeatSeconds <= 0)
+        return;
+    const Steady::time_point now = Steady::now();
+    for (const std::unique_ptr<Line>& line : lines) {
+        if (line->phase != UploadPhase::Waiting || !line->result.empty())
+            continue;
+        const double seconds = Since(line->flashed, now);
+        if (seconds < (line->beats + 1.0) * heartbeatSeconds)
+            continue;
+        // A beat missed (a busy machine) is not made up for; the next is due a whole interval on.
+        line->beats = std::max(line->beats + 1,
+                               static_cast<uint64_t>(std::min(seconds / heartbeatSeconds, 1e18)));
+        if (!terminal)
+            Write(human, line->name + ": flashing, " + Clock(seconds) +
+                             " since the flash command (" + waitLimit + ")\n");
+        if (json)
+            Write(stdout, JsonLine({{"event", "heartbeat"},
+                                    {"serial_number", line->serialNumber},
+                                    {"device_id", line->deviceId},
+                                    {"seconds", Rounded(seconds)}}) +
+                              "\n");
+    }
+}
+
 void UpdateConsole::Tick() {
     std::lock_guard<std::mutex> lock(mutex);
+    Heartbeats();
     if (boardShown && Steady::now() - lastDraw >= kRedrawInterval)
         Redraw(true);
 }
@@ -223,12 +264,12 @@ void UpdateConsole::StopBoard() {
 }
 
 CameraProgress::CameraProgress(UpdateConsole& console, size_t line, const CameraIdentity& camera)
-    : console(console), line(line), serialNumber(camera.serialNumber), deviceId(camera.deviceId) {}
+    : console(console), line(line), serialNumber(camera.serialNumber), deviceId(camera.deviceId) {
+    console.Identify(line, serialNumber, deviceId);
+}
 
 void CameraProgress::PhaseChanged(UploadPhase phase) {
     this->phase = phase;
-    if (phase == UploadPhase::Data)
-        lastEvent = std::chrono::steady_clock::now();
     console.Phase(line, phase);
     console.Event({{"event", "phase"},
                    {"serial_number", serialNumber},
@@ -236,19 +277,23 @@ void CameraProgress::PhaseChanged(UploadPhase phase) {
                    {"phase", PhaseName(phase)}});
 }
 
-// Before every chunk: only what is due leaves the worker.
+// Before every chunk: only what is due leaves the worker. The line and the event go out at
+// each 10 % step, at most once a second but always at the end.
 void CameraProgress::Progress(uint32_t sent, uint32_t total) {
     console.Sent(line, sent);
-    const unsigned tenth = total == 0 ? 10 : static_cast<unsigned>(uint64_t{sent} * 10 / total);
-    if (sent == 0 || tenth > lastTenth) {
-        lastTenth = tenth;
-        console.Data(line, sent, total);
-    }
-    if (!console.Json())
+    if (sent == 0) {
+        console.Data(line, sent, total); // the board learns the size
         return;
+    }
+    const unsigned tenth = total == 0 ? 10 : static_cast<unsigned>(uint64_t{sent} * 10 / total);
+    if (tenth <= lastTenth)
+        return;
+    lastTenth = tenth;
     const auto now = std::chrono::steady_clock::now();
-    if (sent == total || now - lastEvent >= kEventInterval) {
-        lastEvent = now;
+    if (sent == total || !shown || now - lastShown >= kProgressInterval) {
+        shown = true;
+        lastShown = now;
+        console.Data(line, sent, total);
         console.Event({{"event", "progress"},
                        {"serial_number", serialNumber},
                        {"device_id", deviceId},

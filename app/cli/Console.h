@@ -31,8 +31,11 @@ public:
 
     // The progress of the cameras being updated, one line each in this order. On a terminal
     // they are redrawn in place by Tick (at most 10 times a second); elsewhere a line is
-    // printed per phase and per 10 %.
-    void StartBoard(const std::vector<std::string>& names);
+    // printed per phase and per 10 %, and Tick gives a flashing camera a line every
+    // `heartbeatSeconds` (0: never), with a heartbeat event under --json.
+    void StartBoard(const std::vector<std::string>& names, uint64_t waitTimeoutMs,
+                    double heartbeatSeconds);
+    void Identify(size_t camera, const std::string& serialNumber, const std::string& deviceId);
     void Phase(size_t camera, UploadPhase phase);
     void Data(size_t camera, uint32_t sent, uint32_t total); // called when something is to show
     void Sent(size_t camera, uint32_t sent) { lines[camera]->sent.store(sent); }
@@ -44,6 +47,7 @@ private:
     using Steady = std::chrono::steady_clock;
     struct Line {
         std::string name;
+        std::string serialNumber, deviceId;
         UploadPhase phase = UploadPhase::Header;
         bool started = false;
         std::atomic<uint32_t> sent{0};
@@ -51,12 +55,14 @@ private:
         Steady::time_point dataStart, flashed;
         std::string result; // a word once finished
         std::string resultLine;
+        uint64_t beats = 0; // heartbeats since the flash command
     };
 
     void Write(std::FILE* stream, const std::string& text); // locked; failures remembered
     std::string Render(const Line& line, Steady::time_point now) const;
     void Lift();                           // locked: erase the board
     void Redraw(bool onlyChanges = false); // locked
+    void Heartbeats();                     // locked
 
     const bool json;
     const bool terminal;
@@ -69,6 +75,8 @@ private:
     size_t drawn = 0;  // board lines now on the screen
     std::string shown; // and what they say
     Steady::time_point lastDraw;
+    std::string waitLimit; // "limit 15:00", "no limit"
+    double heartbeatSeconds = 0;
 };
 
 // One camera's upload as the console shows it; runs on that camera's worker.
@@ -85,7 +93,8 @@ private:
     const size_t line;
     const std::string serialNumber;
     const std::string deviceId;
-    std::chrono::steady_clock::time_point lastEvent;
+    std::chrono::steady_clock::time_point lastShown;
+    bool shown = false; // a progress line or event went out
     unsigned lastTenth = 0;
 };
 

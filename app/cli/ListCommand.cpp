@@ -48,10 +48,12 @@ std::string CameraTable(const std::vector<CameraIdentity>& identities) {
 } // namespace
 
 int RunList(const ListOptions& options) {
-    std::FILE* human = options.json ? stderr : stdout;
-    auto say = [human](const std::string& text) {
-        std::fputs(text.c_str(), human);
-        std::fflush(human);
+    // With --json the document says it all: standard error is for what went wrong.
+    auto say = [&options](const std::string& text) {
+        if (options.json)
+            return;
+        std::fputs(text.c_str(), stdout);
+        std::fflush(stdout);
     };
     const ProducerSearch search = FindProducers(options.producer, false);
     Json producers = Json::array();

@@ -23,6 +23,7 @@ struct UpdateOptions {
     bool all = false;
     bool dryRun = false;
     double waitTimeoutSeconds = 900; // 0: no limit
+    double heartbeatSeconds = 30;    // 0: none
     std::string reportFile;
     bool skipCurrent = false; // leave out the cameras the report shows with this image
     bool json = false;

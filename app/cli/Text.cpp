@@ -13,10 +13,6 @@ std::string ToolVersion() {
            std::to_string(kVersion[2]) + "." + std::to_string(kVersion[3]);
 }
 
-std::string ToolBanner() {
-    return "Tevrak CXP-Firmware Update Tool v" + ToolVersion();
-}
-
 std::string Printable(const std::string& text) {
     std::string printable = text;
     for (char& c : printable) {

@@ -5,7 +5,6 @@
 namespace cli {
 
 std::string ToolVersion(); // "1.0.0.546"
-std::string ToolBanner();  // the interactive banner's name and version, without line ends
 
 // Text from a camera or a producer, safe to print: control characters become '?'.
 std::string Printable(const std::string& text);

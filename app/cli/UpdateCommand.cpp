@@ -673,7 +673,7 @@ int RunUpdate(const UpdateOptions& options) {
     for (size_t i : targets)
         names.push_back(CameraName(cameras[i]));
     InterruptPlan plan(console, names, control.waitTimeoutMs);
-    console.StartBoard(names);
+    console.StartBoard(names, control.waitTimeoutMs, options.heartbeatSeconds);
 
     std::mutex doneMutex;
     std::condition_variable doneSignal;
