@@ -5,68 +5,14 @@
 #include <vector>
 
 #include "gentl/DebugTrace.h"
+#include "gentl/GenTLFunctions.h"
 #include "platform/DynamicLibrary.h"
 
-const char* const TQGenTLWrapper::kEntryPointNames[kSlotCount] = {
-    nullptr,
-    "GCGetInfo",
-    "GCGetLastError",
-    "GCInitLib",
-    "GCCloseLib",
-    "GCReadPort",
-    "GCWritePort",
-    "GCGetPortURL",
-    "GCGetPortInfo",
-    "GCRegisterEvent",
-    "GCUnregisterEvent",
-    "EventGetData",
-    "EventGetDataInfo",
-    "EventGetInfo",
-    "EventFlush",
-    "EventKill",
-    "TLOpen",
-    "TLClose",
-    "TLGetInfo",
-    "TLGetNumInterfaces",
-    "TLGetInterfaceID",
-    "TLGetInterfaceInfo",
-    "TLOpenInterface",
-    "TLUpdateInterfaceList",
-    "IFClose",
-    "IFGetInfo",
-    "IFGetNumDevices",
-    "IFGetDeviceID",
-    "IFUpdateDeviceList",
-    "IFGetDeviceInfo",
-    "IFOpenDevice",
-    "DevGetPort",
-    "DevGetNumDataStreams",
-    "DevGetDataStreamID",
-    "DevOpenDataStream",
-    "DevGetInfo",
-    "DevClose",
-    "DSAnnounceBuffer",
-    "DSAllocAndAnnounceBuffer",
-    "DSFlushQueue",
-    "DSStartAcquisition",
-    "DSStopAcquisition",
-    "DSGetInfo",
-    "DSGetBufferID",
-    "DSClose",
-    "DSRevokeBuffer",
-    "DSQueueBuffer",
-    "DSGetBufferInfo",
-    "GCGetNumPortURLs",
-    "GCGetPortURLInfo",
-    "GCReadPortStacked",
-    "GCWritePortStacked",
-    "DSGetBufferChunkData",
-    "IFGetParentTL",
-    "DevGetParentIF",
-    "DSGetParentDev",
-    "DSGetNumBufferParts",
-    "DSGetBufferPartInfo",
-};
+static_assert(TQGenTLWrapper::kSlotCount == kGenTLFunctionCount + 1, "one slot per function");
+
+const char* TQGenTLWrapper::EntryPointName(int slot) {
+    return slot >= 1 && slot < kSlotCount ? kGenTLFunctionNames[slot - 1] : nullptr;
+}
 
 namespace {
 // Slots of the functions the tool calls.
@@ -149,12 +95,12 @@ int BoundedLength(const char* text, size_t capacity) {
 std::vector<std::string> ResolveEntryPoints(void** slots,
                                             const TQGenTLWrapper::SymbolSource& resolve) {
     for (int slot = 1; slot < TQGenTLWrapper::kSlotCount; ++slot) {
-        slots[slot] = resolve(TQGenTLWrapper::kEntryPointNames[slot]);
+        slots[slot] = resolve(TQGenTLWrapper::EntryPointName(slot));
     }
     std::vector<std::string> missing;
     for (int slot : kCalledSlots) {
         if (!slots[slot]) {
-            missing.push_back(TQGenTLWrapper::kEntryPointNames[slot]);
+            missing.push_back(TQGenTLWrapper::EntryPointName(slot));
         }
     }
     return missing;

@@ -15,8 +15,8 @@ struct ProducerLoadError {
 // and returns the producer's result unchanged.
 class TQGenTLWrapper {
 public:
-    static constexpr int kSlotCount = 58; // slot 0: the library handle; 1..57: entry points
-    static const char* const kEntryPointNames[kSlotCount]; // [0] is unused
+    static constexpr int kSlotCount = 58;        // slot 0: the library handle; 1..57: entry points
+    static const char* EntryPointName(int slot); // the GenTL name of slot 1..57
 
     // Loads the producer file and resolves its entry points; throws ProducerLoadError. The
     // library is never unloaded once its entry points are resolved.

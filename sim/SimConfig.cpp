@@ -5,66 +5,10 @@
 #include <iterator>
 #include <sstream>
 
+#include "gentl/GenTLFunctions.h"
+
 namespace sim {
 namespace {
-
-const char* const kFunctions[] = {"GCGetInfo",
-                                  "GCGetLastError",
-                                  "GCInitLib",
-                                  "GCCloseLib",
-                                  "GCReadPort",
-                                  "GCWritePort",
-                                  "GCGetPortURL",
-                                  "GCGetPortInfo",
-                                  "GCRegisterEvent",
-                                  "GCUnregisterEvent",
-                                  "EventGetData",
-                                  "EventGetDataInfo",
-                                  "EventGetInfo",
-                                  "EventFlush",
-                                  "EventKill",
-                                  "TLOpen",
-                                  "TLClose",
-                                  "TLGetInfo",
-                                  "TLGetNumInterfaces",
-                                  "TLGetInterfaceID",
-                                  "TLGetInterfaceInfo",
-                                  "TLOpenInterface",
-                                  "TLUpdateInterfaceList",
-                                  "IFClose",
-                                  "IFGetInfo",
-                                  "IFGetNumDevices",
-                                  "IFGetDeviceID",
-                                  "IFUpdateDeviceList",
-                                  "IFGetDeviceInfo",
-                                  "IFOpenDevice",
-                                  "DevGetPort",
-                                  "DevGetNumDataStreams",
-                                  "DevGetDataStreamID",
-                                  "DevOpenDataStream",
-                                  "DevGetInfo",
-                                  "DevClose",
-                                  "DSAnnounceBuffer",
-                                  "DSAllocAndAnnounceBuffer",
-                                  "DSFlushQueue",
-                                  "DSStartAcquisition",
-                                  "DSStopAcquisition",
-                                  "DSGetInfo",
-                                  "DSGetBufferID",
-                                  "DSClose",
-                                  "DSRevokeBuffer",
-                                  "DSQueueBuffer",
-                                  "DSGetBufferInfo",
-                                  "GCGetNumPortURLs",
-                                  "GCGetPortURLInfo",
-                                  "GCReadPortStacked",
-                                  "GCWritePortStacked",
-                                  "DSGetBufferChunkData",
-                                  "IFGetParentTL",
-                                  "DevGetParentIF",
-                                  "DSGetParentDev",
-                                  "DSGetNumBufferParts",
-                                  "DSGetBufferPartInfo"};
 
 const std::map<std::string, int32_t> kErrorNames = {{"GC_ERR_SUCCESS", 0},
                                                     {"GC_ERR_ERROR", -1001},
@@ -179,7 +123,8 @@ std::string BadCameraName(const std::string& name) {
 } // namespace
 
 const std::vector<std::string>& ProducerFunctions() {
-    static const std::vector<std::string> names(std::begin(kFunctions), std::end(kFunctions));
+    static const std::vector<std::string> names(std::begin(kGenTLFunctionNames),
+                                                std::end(kGenTLFunctionNames));
     return names;
 }
 
@@ -193,7 +138,7 @@ bool IsCameraName(const std::string& name) {
 }
 
 bool IsProducerFunction(const std::string& name) {
-    for (const char* function : kFunctions)
+    for (const char* function : kGenTLFunctionNames)
         if (name == function)
             return true;
     return false;

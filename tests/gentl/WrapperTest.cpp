@@ -249,7 +249,7 @@ TEST(TQGenTLWrapper, EachFailedCallLeavesItsOwnLineAndReturnsTheProducersCode) {
     fake::Producer& p = fake::Reset();
     p.interfaces = {{"IF-A", {"DEV-A"}}};
     for (int slot = 1; slot < TQGenTLWrapper::kSlotCount; ++slot)
-        p.faults[TQGenTLWrapper::kEntryPointNames[slot]] = {0, GC_ERR_IO};
+        p.faults[TQGenTLWrapper::EntryPointName(slot)] = {0, GC_ERR_IO};
     TQGenTLWrapper w(fake::Symbols());
     TraceCapture trace;
     void *tl = fake::H(0x7100), *ifc = fake::H(0x7200), *dev = fake::H(0x7400), *handle = nullptr;
