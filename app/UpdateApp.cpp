@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <optional>
 
-#include "app/Compatibility.h"
 #include "app/ConsolePrint.h"
 #include "app/ConsoleReports.h"
 #include "app/ReadChoice.h"
+#include "firmware/Compatibility.h"
 #include "firmware/UploadProtocol.h"
 #include "platform/Interrupt.h"
 
@@ -139,8 +139,11 @@ int32_t UpdateApp::Run() {
     InterruptibleUpload uploadReport;
     UploadControl control;
     control.stopSending = [] { return platform::InterruptCount() > 0; };
-    const UploadEnd end =
-        producerManager->RunFirmwareUpdate(firmwareFileName, uploadReport, control).end;
+    // The camera prompt only accepts mapped numbers.
+    TQRemoteDevice* camera = producerManager->SelectedDevice();
+    const UploadEnd end = camera
+                              ? UploadFirmware(*camera, firmwareFileName, uploadReport, control).end
+                              : UploadEnd::FileUnusable;
     CatalogueRelease();
     ProducerTeardown();
     if (end == UploadEnd::Interrupted)

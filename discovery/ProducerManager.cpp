@@ -10,3 +10,8 @@ int32_t ProducerManager::Discover() {
         ctiFileMap.emplace(index++, file);
     return result;
 }
+
+TQRemoteDevice* ProducerManager::SelectedDevice() const {
+    const auto entry = cameraMap.find(selectedCamera);
+    return entry == cameraMap.end() ? nullptr : entry->second;
+}

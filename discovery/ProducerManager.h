@@ -9,10 +9,6 @@
 #include "gentl/GenTLContext.h"
 #include "gentl/IdentityRecords.h"
 
-struct UploadOutcome;
-class UploadReport;
-struct UploadControl;
-
 // Results of reading GENICAM_GENTL64_PATH (0: read).
 constexpr int32_t kSearchPathUndefined = -1;
 constexpr int32_t kSearchPathNoMemory = -2;
@@ -35,10 +31,8 @@ public:
     int32_t ChooseCamera(int32_t& choice);
     int32_t ShowSelectedCamera(int32_t camera, RemoteDeviceInfo& info);
 
-    // Uploads the file to the chosen camera, commits it and waits for the camera; then writes
-    // UpdateFinish, whatever the outcome.
-    UploadOutcome RunFirmwareUpdate(std::string fileName, UploadReport& report,
-                                    const UploadControl& control);
+    // The chosen camera; null when the choice is not mapped.
+    TQRemoteDevice* SelectedDevice() const;
 
     // Appends the de-duplicated entries of GENICAM_GENTL64_PATH to paths. 0, or
     // kSearchPathUndefined / kSearchPathNoMemory.

@@ -56,39 +56,15 @@ UploadOutcome Unusable(UploadReport& report, ImageLoad problem) {
     return outcome;
 }
 
-// The sending and waiting after a successful read; the image is released before the wait.
-UploadOutcome SendLoaded(TQRemoteDevice& camera, const std::string& fileName, LoadedImage& image,
-                         UploadReport& report, const UploadControl& control) {
-    report.ImageReady(image);
-    const UploadOutcome sent =
-        SendImage(camera, image, IsSecondaryImage(fileName), report, control);
-    // Not needed any more; the wait below may be long.
-    image = LoadedImage();
-    if (sent.end != UploadEnd::Sent) {
-        return sent;
-    }
-    return AwaitCamera(camera, report, control);
-}
-} // namespace
-
-void SetUploadSleep(UploadSleepFunction sleep) {
-    uploadSleep = sleep ? sleep : platform::SleepMilliseconds;
-}
-
-bool IsSecondaryImage(const std::string& fileName) {
-    return fileName.find("secondary") != std::string::npos;
-}
-
+// One 32-bit register, big-endian, size 4, through the logged port call.
 PortAccess WriteRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t value) {
     const uint8_t bytes[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
                               static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
     return WritePort(camera, address, bytes, sizeof bytes);
 }
 
-PortAccess FinishUpdate(TQRemoteDevice& camera) {
-    return WriteRegister32(camera, regs::kUpdateFinish, regs::kFinishValue);
-}
-
+// The register part of an update, from the header to the flash command. Ends with Sent or with
+// the reason nothing was flashed.
 UploadOutcome SendImage(TQRemoteDevice& camera, const LoadedImage& image, bool secondary,
                         UploadReport& report, const UploadControl& control) {
     // A stop request is honoured between writes: the write in progress always completes.
@@ -170,6 +146,7 @@ UploadOutcome SendImage(TQRemoteDevice& camera, const LoadedImage& image, bool s
     return Ended(UploadEnd::Sent);
 }
 
+// After the flash command: the settling time, then polls until the camera answers.
 UploadOutcome AwaitCamera(TQRemoteDevice& camera, UploadReport& report,
                           const UploadControl& control) {
     using Clock = std::chrono::steady_clock;
@@ -223,13 +200,64 @@ UploadOutcome AwaitCamera(TQRemoteDevice& camera, UploadReport& report,
     return Ended(UploadEnd::Answered);
 }
 
+double Since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The steps between the loaded image and UpdateFinish. A `spent` image is released once it is
+// sent: the wait that follows may be long.
+UploadOutcome SendAndAwait(TQRemoteDevice& camera, const LoadedImage& image, LoadedImage* spent,
+                           bool secondary, UploadReport& report, const UploadControl& control) {
+    const auto started = std::chrono::steady_clock::now();
+    UploadOutcome outcome = SendImage(camera, image, secondary, report, control);
+    const double uploadSeconds = Since(started);
+    if (spent) {
+        *spent = LoadedImage();
+    }
+    if (outcome.end == UploadEnd::Sent) {
+        const auto flashed = std::chrono::steady_clock::now();
+        outcome = AwaitCamera(camera, report, control);
+        outcome.waitSeconds = Since(flashed);
+        if (outcome.end == UploadEnd::Answered && control.readVersionAfter) {
+            outcome.versionAfterRead = camera.ReadDeviceVersion(outcome.versionAfter);
+        }
+    }
+    outcome.uploadSeconds = uploadSeconds;
+    return outcome;
+}
+} // namespace
+
+void SetUploadSleep(UploadSleepFunction sleep) {
+    uploadSleep = sleep ? sleep : platform::SleepMilliseconds;
+}
+
+bool IsSecondaryImage(const std::string& fileName) {
+    return fileName.find("secondary") != std::string::npos;
+}
+
+PortAccess FinishUpdate(TQRemoteDevice& camera) {
+    return WriteRegister32(camera, regs::kUpdateFinish, regs::kFinishValue);
+}
+
+UploadOutcome UpdateCamera(TQRemoteDevice& camera, const LoadedImage& image, bool secondary,
+                           UploadReport& report, const UploadControl& control) {
+    const UploadOutcome outcome = SendAndAwait(camera, image, nullptr, secondary, report, control);
+    FinishUpdate(camera);
+    return outcome;
+}
+
 UploadOutcome UploadFirmware(TQRemoteDevice& camera, const std::string& fileName,
                              UploadReport& report, const UploadControl& control) {
     report.OpeningFile(fileName);
     LoadedImage image;
     const ImageLoad load = LoadImageFile(fileName, image);
+    UploadOutcome outcome;
     if (load != ImageLoad::Loaded) {
-        return Unusable(report, load);
+        outcome = Unusable(report, load);
+    } else {
+        report.ImageReady(image);
+        outcome = SendAndAwait(camera, image, &image, IsSecondaryImage(fileName), report, control);
     }
-    return SendLoaded(camera, fileName, image, report, control);
+    FinishUpdate(camera);
+    return outcome;
 }

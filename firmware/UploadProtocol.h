@@ -40,6 +40,10 @@ struct UploadOutcome {
     uint64_t failedAddress = 0; // with WriteFailed
     PortAccess failedWrite;     // with WriteFailed: an error, or success with fewer bytes
     ImageLoad load = ImageLoad::Loaded;
+    double uploadSeconds = 0;      // from the first header write to the end of the sending
+    double waitSeconds = 0;        // from the flash command to the end of the wait
+    bool versionAfterRead = false; // with Answered, when UploadControl::readVersionAfter asked
+    std::string versionAfter;
     // The flash command went out: the camera may be writing its flash memory.
     bool Flashed() const {
         return end == UploadEnd::Sent || end == UploadEnd::Answered ||
@@ -72,25 +76,22 @@ struct UploadControl {
     std::function<bool()> stopWaiting;
     // The longest wait for the camera, counted from the flash command; 0: no limit.
     uint64_t waitTimeoutMs = 0;
+    // Read the device version once the camera answered, before UpdateFinish.
+    bool readVersionAfter = false;
 };
 
-// Opens and reads the file, then sends it to the camera, commits it and waits for the camera.
-// UpdateFinish is left to the caller.
+// One camera's update: header, image, checksum, flash command, the wait for the camera, and
+// UpdateFinish after it, whatever the outcome (a failure there is only traced).
+UploadOutcome UpdateCamera(TQRemoteDevice& camera, const LoadedImage& image, bool secondary,
+                           UploadReport& report, const UploadControl& control = {});
+// The same for a file: opens and reads it first, and releases the image before the wait. An
+// unusable file is reported and ends the update before the header, with UpdateFinish.
 UploadOutcome UploadFirmware(TQRemoteDevice& camera, const std::string& fileName,
                              UploadReport& report, const UploadControl& control = {});
-
-// The register part of an upload, from the header to the flash command. `secondary` selects
-// the secondary FPGA. Ends with Sent or with the reason nothing was flashed.
-UploadOutcome SendImage(TQRemoteDevice& camera, const LoadedImage& image, bool secondary,
-                        UploadReport& report, const UploadControl& control = {});
-// After the flash command: the settling time, then polls until the camera answers.
-UploadOutcome AwaitCamera(TQRemoteDevice& camera, UploadReport& report,
-                          const UploadControl& control = {});
 
 // An image whose name holds this word goes to the secondary FPGA.
 bool IsSecondaryImage(const std::string& fileName);
 
-// One 32-bit register, big-endian, size 4, through the logged port call.
-PortAccess WriteRegister32(TQRemoteDevice& camera, uint64_t address, uint32_t value);
-// The last access after every upload attempt, whatever its outcome.
+// The last access after every upload attempt, whatever its outcome; for a caller whose attempt
+// ended outside UpdateCamera.
 PortAccess FinishUpdate(TQRemoteDevice& camera);

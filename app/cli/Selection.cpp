@@ -1,7 +1,7 @@
 #include "app/cli/Selection.h"
 
-#include "app/Compatibility.h"
 #include "app/cli/Text.h"
+#include "firmware/Compatibility.h"
 
 namespace cli {
 

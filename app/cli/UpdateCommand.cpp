@@ -60,10 +60,6 @@ struct Attempt {
     double waitSeconds = 0;
 };
 
-double Since(Steady::time_point start) {
-    return std::chrono::duration<double>(Steady::now() - start).count();
-}
-
 Json Record(const RunFacts& facts, const CameraIdentity& camera, const Attempt& attempt) {
     return {
         {"time_start", platform::UtcTimestamp(attempt.start)},
@@ -395,24 +391,17 @@ std::string WriteError(const PortAccess& write) {
            std::to_string(write.asked) + " bytes";
 }
 
-// One camera's turn: the interactive mode's upload, its wait, and UpdateFinish after it.
-Attempt UpdateCamera(TQRemoteDevice& camera, const LoadedImage& image, bool secondary,
-                     UploadReport& progress, const UploadControl& control) {
+// One camera's turn: the update's outcome as a record.
+Attempt UpdateTurn(TQRemoteDevice& camera, const LoadedImage& image, bool secondary,
+                   UploadReport& progress, const UploadControl& control) {
     Attempt attempt;
     attempt.start = SystemClock::now();
-    const Steady::time_point started = Steady::now();
-    UploadOutcome outcome = SendImage(camera, image, secondary, progress, control);
-    attempt.uploadSeconds = Since(started);
-    if (outcome.end == UploadEnd::Sent) {
-        const Steady::time_point flashed = Steady::now();
-        outcome = AwaitCamera(camera, progress, control);
-        attempt.waitSeconds = Since(flashed);
-        // The new version may show only after a power cycle: reported, not judged.
-        if (outcome.end == UploadEnd::Answered)
-            attempt.versionAfterRead = camera.ReadDeviceVersion(attempt.versionAfter);
-    }
-    FinishUpdate(camera); // after every attempt; a failure here is only traced
+    const UploadOutcome outcome = UpdateCamera(camera, image, secondary, progress, control);
     attempt.end = SystemClock::now();
+    attempt.uploadSeconds = outcome.uploadSeconds;
+    attempt.waitSeconds = outcome.waitSeconds;
+    attempt.versionAfterRead = outcome.versionAfterRead;
+    attempt.versionAfter = outcome.versionAfter;
 
     char address[24];
     std::snprintf(address, sizeof address, "0x%llx",
@@ -662,6 +651,8 @@ int RunUpdate(const UpdateOptions& options) {
     // Every camera has its own worker, at most --jobs at once; all share the one image.
     UploadControl control;
     control.stopWaiting = [] { return platform::InterruptCount() > 1; };
+    // The new version may show only after a power cycle: reported, not judged.
+    control.readVersionAfter = true;
     // A positive timeout too short to count in milliseconds is the shortest wait, not none.
     control.waitTimeoutMs =
         options.waitTimeoutSeconds <= 0
@@ -712,7 +703,7 @@ int RunUpdate(const UpdateOptions& options) {
                     return progress.Phase() == UploadPhase::Flash ? !plan.MayFlash(k)
                                                                   : platform::InterruptCount() > 0;
                 };
-                attempt = UpdateCamera(device, image, secondary, progress, own);
+                attempt = UpdateTurn(device, image, secondary, progress, own);
             } catch (const std::exception& error) {
                 // Out of memory or threads: this camera's turn ends here, the others go on.
                 attempt =

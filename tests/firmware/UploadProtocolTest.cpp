@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "app/ConsoleReports.h"
-#include "discovery/ProducerManager.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/RegisterMap.h"
 #include "firmware/UploadInternals.h"
@@ -91,22 +90,18 @@ struct Outcome {
     Lines trace;
 };
 
-// One update of a fresh camera through the manager, as the run performs it. The pauses are
-// recorded instead of taken.
+// One update of a fresh camera from a file, as the run performs it. The pauses are recorded
+// instead of taken.
 Outcome Update(const std::string& file, const Camera& setup = {},
                const UploadControl& control = {}) {
     camera = setup;
     sleeps.clear();
     SetUploadSleep([](unsigned ms) { sleeps.push_back(ms); });
-    ProducerManager manager;
-    manager.cameraMap[0] = nullptr;
-    manager.cameraMap[1] = &Device();
-    manager.selectedCamera = 1;
     Outcome o;
     TraceCapture trace;
     testing::internal::CaptureStdout();
     ConsoleUploadReport report;
-    o.end = manager.RunFirmwareUpdate(file, report, control).end;
+    o.end = UploadFirmware(Device(), file, report, control).end;
     std::fflush(stdout);
     o.console = testing::internal::GetCapturedStdout();
     o.trace = trace.lines;
@@ -207,4 +202,27 @@ TEST(Upload, FirstFailedWriteOrStopRequestEndsTheUploadButFinishIsStillWritten) 
     EXPECT_EQ(o.trace.back(), "TQGenTLWrapper::GCWritePort Failed! hPort:0x00000000000CA0E0 "
                               "Address:0xb0e8");
     EXPECT_EQ(o.console.find("write to camera failed"), std::string::npos);
+}
+
+// The command line's entry: an image in memory goes out as the file would, and the version is
+// read between the answer and UpdateFinish, only when asked.
+TEST(Upload, ImageInMemoryTakesTheSameStepsAndTheVersionIsReadBeforeFinishWhenAsked) {
+    const std::string file = Write("TQ-12M-CXP_abc.bin", "abc");
+    const Lines fromFile = Update(file).traffic;
+    LoadedImage image;
+    ASSERT_EQ(LoadImageFile(file, image), ImageLoad::Loaded);
+    for (bool version : {false, true}) {
+        camera = Camera();
+        UploadControl control;
+        control.readVersionAfter = version;
+        UploadReport quiet;
+        const UploadOutcome o = UpdateCamera(Device(), image, false, quiet, control);
+        EXPECT_EQ(o.end, UploadEnd::Answered);
+        EXPECT_FALSE(o.versionAfterRead); // the fake camera refuses the read
+        Lines expected = fromFile;
+        if (version)
+            expected.insert(expected.end() - 1, "R 0x00002070");
+        EXPECT_EQ(camera.traffic, expected);
+    }
+    EXPECT_EQ(image.Size(), 4u); // shared by the workers: never released here
 }

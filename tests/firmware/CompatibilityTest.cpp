@@ -4,7 +4,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/Compatibility.h"
+#include "firmware/Compatibility.h"
 
 TEST(Compatibility, TheModelMustOccurThenTwoKmt26ImagesAreBlocked) {
     const Compatibility match = Compatibility::Matches, mismatch = Compatibility::ModelMismatch;

@@ -1,4 +1,4 @@
-#include "app/Compatibility.h"
+#include "firmware/Compatibility.h"
 
 namespace {
 // ASCII only: a byte of a multi-byte character is neither a letter nor a digit here.
