@@ -146,38 +146,10 @@ std::string Sentence(const CLI::App& app, const CLI::ParseError& error) {
         text[0] = static_cast<char>(text[0] - 'A' + 'a');
     return text;
 }
-} // namespace
 
-int Main(int argc, char** argv) {
-    CLI::App app("Writes firmware into CoaXPress cameras through a GenTL producer.\nWithout "
-                 "arguments the tool runs interactively.",
-                 "cxp-fwupdate");
-    app.formatter(std::make_shared<PlainHelp>());
-    // A firmware path such as /fw/x.bin must not read as an option on Windows.
-    app.allow_windows_style_options(false);
-    app.set_version_flag("--version", "cxp-fwupdate " + ToolVersion());
-    app.require_subcommand(1);
-    app.footer(Footer(kStatus, kListExample + std::string(kUpdateExample)));
-
-    // The command line keeps a trace only where it is told to.
-    std::string trace;
-    if (!platform::ReadEnvironment("CXP_FWUPDATE_TRACE", trace))
-        trace.clear();
-    const char* traceHelp = "Trace every producer call to a file, - (standard error) or syslog";
-    const char* producerHelp = "A .cti file, or text in the file name of one discovered producer";
-
-    ListOptions list;
-    CLI::App* listCommand = app.add_subcommand("list", "List the cameras of the producers");
-    listCommand->group("Commands");
-    listCommand->footer(
-        Footer(kListStatus, kListExample + std::string("  Every camera as a table:\n"
-                                                       "    cxp-fwupdate list\n")));
-    listCommand->add_option("--producer", list.producer, producerHelp)->type_name("FILE");
-    listCommand->add_flag("--json", list.json,
-                          "One JSON document on standard output; standard error only for errors");
-    listCommand->add_option("--trace", trace, traceHelp)->type_name("DEST");
-
-    UpdateOptions update;
+// The `update` command's options, bound to update and trace.
+void AddUpdateCommand(CLI::App& app, UpdateOptions& update, std::string& trace,
+                      const char* traceHelp, const char* producerHelp) {
     CLI::App* updateCommand =
         app.add_subcommand("update", "Write a firmware file into the selected cameras");
     updateCommand->group("Commands");
@@ -228,6 +200,40 @@ int Main(int argc, char** argv) {
                      "Write nothing unless exactly this many cameras are selected")
         ->type_name("N")
         ->check(CountCheck);
+}
+} // namespace
+
+int Main(int argc, char** argv) {
+    CLI::App app("Writes firmware into CoaXPress cameras through a GenTL producer.\nWithout "
+                 "arguments the tool runs interactively.",
+                 "cxp-fwupdate");
+    app.formatter(std::make_shared<PlainHelp>());
+    // A firmware path such as /fw/x.bin must not read as an option on Windows.
+    app.allow_windows_style_options(false);
+    app.set_version_flag("--version", "cxp-fwupdate " + ToolVersion());
+    app.require_subcommand(1);
+    app.footer(Footer(kStatus, kListExample + std::string(kUpdateExample)));
+
+    // The command line keeps a trace only where it is told to.
+    std::string trace;
+    if (!platform::ReadEnvironment("CXP_FWUPDATE_TRACE", trace))
+        trace.clear();
+    const char* traceHelp = "Trace every producer call to a file, - (standard error) or syslog";
+    const char* producerHelp = "A .cti file, or text in the file name of one discovered producer";
+
+    ListOptions list;
+    CLI::App* listCommand = app.add_subcommand("list", "List the cameras of the producers");
+    listCommand->group("Commands");
+    listCommand->footer(
+        Footer(kListStatus, kListExample + std::string("  Every camera as a table:\n"
+                                                       "    cxp-fwupdate list\n")));
+    listCommand->add_option("--producer", list.producer, producerHelp)->type_name("FILE");
+    listCommand->add_flag("--json", list.json,
+                          "One JSON document on standard output; standard error only for errors");
+    listCommand->add_option("--trace", trace, traceHelp)->type_name("DEST");
+
+    UpdateOptions update;
+    AddUpdateCommand(app, update, trace, traceHelp, producerHelp);
 
     try {
         app.parse(argc, argv);

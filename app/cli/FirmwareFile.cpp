@@ -1,0 +1,35 @@
+#include "app/cli/FirmwareFile.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "app/cli/Text.h"
+
+namespace cli {
+
+std::string LoadFile(const std::string& name, LoadedImage& image) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(fs::path(name), error);
+    if (!fs::exists(status))
+        return "firmware file " + Printable(name) + " not found";
+    if (!fs::is_regular_file(status))
+        return "firmware file " + Printable(name) + " is not a regular file";
+    switch (LoadImageFile(name, image)) {
+    case ImageLoad::Loaded:
+        return std::string();
+    case ImageLoad::OpenFailed:
+        return "firmware file " + Printable(name) + " cannot be opened";
+    case ImageLoad::ReadError:
+        return "firmware file " + Printable(name) + " could not be read in full";
+    case ImageLoad::Empty:
+        return "firmware file " + Printable(name) + " is empty";
+    case ImageLoad::TooLarge:
+        return "firmware file " + Printable(name) + " is too large (2 GiB or more)";
+    case ImageLoad::NoMemory:
+        return "not enough memory for the firmware image";
+    }
+    return "firmware file " + Printable(name) + " cannot be used";
+}
+
+} // namespace cli
