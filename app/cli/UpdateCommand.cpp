@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/cli/Console.h"
-#include "app/cli/FirmwareFile.h"
+#include "app/cli/ImageFile.h"
 #include "app/cli/History.h"
 #include "app/cli/Options.h"
 #include "app/cli/Producers.h"

@@ -1,4 +1,4 @@
-#include "app/cli/FirmwareFile.h"
+#include "app/cli/ImageFile.h"
 
 #include <filesystem>
 #include <system_error>
