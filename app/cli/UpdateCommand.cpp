@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/cli/Console.h"
-#include "app/cli/ImageFile.h"
 #include "app/cli/History.h"
+#include "app/cli/ImageFile.h"
 #include "app/cli/Options.h"
 #include "app/cli/Producers.h"
 #include "app/cli/Records.h"
