@@ -727,7 +727,7 @@ TEST(CliE2e, ProgressAndHeartbeatsKeepTheirPace) {
         if (event["event"] != "progress")
             continue;
         const size_t sent = event["bytes_sent"], total = event["bytes_total"];
-        const double at = platform::FirstArrival(r.consoleChunks, line);
+        const double at = runner::FirstArrival(r.consoleChunks, line);
         if (sent < total) {
             // The chunk that reached a step, and a second after the one before.
             EXPECT_GT(sent * 10 / total, (sent - 1024) * 10 / total) << line;

@@ -125,7 +125,7 @@ ToolResult RunTool(const ToolRun& run) {
     fs::remove_all(runDir);
     fs::create_directories(runDir / "record");
 
-    platform::ProcessSpec spec;
+    runner::ProcessSpec spec;
     spec.program = ToolPath();
     spec.arguments = run.arguments;
     spec.standardInput = run.input;
@@ -156,7 +156,7 @@ ToolResult RunTool(const ToolRun& run) {
     spec.interruptAfterMs = run.interruptAfterMs;
     spec.closeOutputOnOutput = run.closeOutputOnOutput;
 
-    platform::ProcessResult process = platform::RunProcess(spec);
+    runner::ProcessResult process = runner::RunProcess(spec);
     if (!process.started)
         ADD_FAILURE() << "the tool could not be started: " << process.startError;
     ToolResult result;
@@ -186,7 +186,7 @@ ToolResult RunTool(const ToolRun& run) {
 }
 
 int StatusFor(int code) {
-    return platform::ExitStatusSeenForCode(code);
+    return runner::ExitStatusSeenForCode(code);
 }
 
 bool Contains(const std::string& text, const std::string& part) {

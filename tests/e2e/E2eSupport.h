@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ProcessRunner.h"
+#include "tests/support/ProcessRunner.h"
 
 // Runs the built tool as a separate process against the simulated producer, in a scratch
 // working directory, and collects everything it left behind.
@@ -42,8 +42,8 @@ struct ToolRun {
     std::string simConfig;                  // text of a simulator configuration, or ""
     std::map<std::string, std::string> env; // anything else
     unsigned timeoutSeconds = 120;
-    unsigned long long addressSpaceLimit = 0; // bytes; POSIX only (platform::ProcessSpec)
-    // Interrupts as a user's Ctrl-C, as in platform::ProcessSpec (texts in the raw output).
+    unsigned long long addressSpaceLimit = 0; // bytes; POSIX only (runner::ProcessSpec)
+    // Interrupts as a user's Ctrl-C, as in runner::ProcessSpec (texts in the raw output).
     std::string interruptOnOutput;
     unsigned interrupts = 1;
     std::string secondInterruptOnOutput;
@@ -54,14 +54,14 @@ struct ToolRun {
 
 struct ToolResult {
     std::string console; // standard output
-    // The same text by arrival (platform::FirstArrival finds when a text arrived).
-    std::vector<platform::OutputChunk> consoleChunks;
+    // The same text by arrival (runner::FirstArrival finds when a text arrived).
+    std::vector<runner::OutputChunk> consoleChunks;
     std::string errors; // standard error
     std::string trace;  // the CXP_FWUPDATE_TRACE file
     std::vector<std::string> traceLines;
     int status = -1000; // exit status as the parent sees it
     bool timedOut = false;
-    std::string startError; // why the tool could not be started (see platform::ProcessResult)
+    std::string startError; // why the tool could not be started (see runner::ProcessResult)
     double seconds = -1;    // from the start to the end of the tool
     unsigned interruptsSent = 0;
     std::string interruptError;

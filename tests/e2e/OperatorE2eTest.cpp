@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ProcessRunner.h"
 #include "tests/e2e/E2eSupport.h"
+#include "tests/support/ProcessRunner.h"
 
 // What the operator sees and can do while an update runs: console text as it happens, an
 // interrupt during the upload, too little memory for the image.
@@ -23,8 +23,8 @@ TEST(OperatorE2e, ConsoleTextReachesAPipeWhenItIsPrinted) {
     e2e::ToolResult r =
         e2e::RunTool(e2e::RunIn(dir.Path(), kAnswers, "[camera cam0]\nbusy_ms = 3000\n"));
     ASSERT_EQ(r.status, 0) << r.Diagnostics();
-    const double waiting = platform::FirstArrival(r.consoleChunks, "Please wait ...");
-    const double done = platform::FirstArrival(r.consoleChunks, "Now you can safely powercycle");
+    const double waiting = runner::FirstArrival(r.consoleChunks, "Please wait ...");
+    const double done = runner::FirstArrival(r.consoleChunks, "Now you can safely powercycle");
     ASSERT_GE(waiting, 0) << r.console;
     // The camera stays busy for 3 s after the flash command; a buffered console would hand
     // both texts over together at the end.

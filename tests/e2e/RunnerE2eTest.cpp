@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/ProcessRunner.h"
 #include "tests/e2e/E2eSupport.h"
+#include "tests/support/ProcessRunner.h"
 
 namespace {
 
@@ -13,10 +13,10 @@ TEST(Runner, AChildThatCannotStartSaysWhy) {
     e2e::ScratchDir dir("runner-no-start");
     for (const auto& [program, directory] :
          {std::pair{dir.File("missing.exe"), std::string()}, std::pair{kChild, dir.File("gone")}}) {
-        platform::ProcessSpec spec;
+        runner::ProcessSpec spec;
         spec.program = program;
         spec.workingDirectory = directory;
-        platform::ProcessResult r = platform::RunProcess(spec);
+        runner::ProcessResult r = runner::RunProcess(spec);
         EXPECT_FALSE(r.started);
         EXPECT_EQ(r.exitStatus, -1000);
         // The step and what it was given, then the system's own words.

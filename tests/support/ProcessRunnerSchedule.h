@@ -1,10 +1,10 @@
 #pragma once
 #include <string>
 
-#include "platform/ProcessRunner.h"
+#include "tests/support/ProcessRunner.h"
 
 // Shared by both runners: when the child of one run gets its interrupts.
-namespace platform {
+namespace runner {
 class InterruptSchedule {
 public:
     explicit InterruptSchedule(const ProcessSpec& spec) : spec(spec) {}
@@ -22,4 +22,4 @@ private:
     size_t firstTextEnd = 0;
     double firstSentAt = 0;
 };
-} // namespace platform
+} // namespace runner

@@ -1,10 +1,10 @@
-#include "platform/ProcessRunner.h"
+#include "tests/support/ProcessRunner.h"
 
 #include <algorithm>
 
-#include "platform/ProcessRunnerSchedule.h"
+#include "tests/support/ProcessRunnerSchedule.h"
 
-namespace platform {
+namespace runner {
 
 double FirstArrival(const std::vector<OutputChunk>& chunks, const std::string& text) {
     std::string seen;
@@ -44,4 +44,4 @@ void InterruptSchedule::Sent(double seconds) {
         firstSentAt = seconds;
 }
 
-} // namespace platform
+} // namespace runner

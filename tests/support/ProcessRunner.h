@@ -5,7 +5,7 @@
 
 // Starts a program with scripted standard input, for the end-to-end tests. The same code runs
 // natively and as a Windows program under wine.
-namespace platform {
+namespace runner {
 struct ProcessSpec {
     std::string program;                       // path of the executable
     std::vector<std::string> arguments;        // after the program name
@@ -63,4 +63,4 @@ double FirstArrival(const std::vector<OutputChunk>& chunks, const std::string& t
 inline double FirstArrival(const ProcessResult& result, const std::string& text) {
     return FirstArrival(result.outputChunks, text);
 }
-} // namespace platform
+} // namespace runner

@@ -1,4 +1,4 @@
-#include "platform/ProcessRunner.h"
+#include "tests/support/ProcessRunner.h"
 
 #include <windows.h>
 
@@ -10,9 +10,9 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/ProcessRunnerSchedule.h"
+#include "tests/support/ProcessRunnerSchedule.h"
 
-namespace platform {
+namespace runner {
 namespace {
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -299,4 +299,4 @@ int ExitStatusSeenForCode(int code) {
     return code;
 }
 
-} // namespace platform
+} // namespace runner

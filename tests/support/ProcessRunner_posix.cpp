@@ -1,4 +1,4 @@
-#include "platform/ProcessRunner.h"
+#include "tests/support/ProcessRunner.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,11 +12,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/ProcessRunnerSchedule.h"
+#include "tests/support/ProcessRunnerSchedule.h"
 
 extern char** environ;
 
-namespace platform {
+namespace runner {
 namespace {
 
 struct Pipe {
@@ -216,4 +216,4 @@ int ExitStatusSeenForCode(int code) {
     return code & 0xFF;
 }
 
-} // namespace platform
+} // namespace runner
