@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <mutex>
 #include <thread>
 
@@ -25,13 +26,31 @@ bool SameName(const std::string& a, const std::string& b) {
     return true;
 }
 
+// The runner speaks UTF-8, as the tool does; Windows takes UTF-16. Lengths are explicit, so an
+// environment block's inner zeros pass.
+std::wstring Wide(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                                static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return wide;
+}
+
+std::string Narrow(const wchar_t* text, size_t length) {
+    std::string narrow(length * 3, '\0');
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), narrow.data(),
+                                static_cast<int>(narrow.size()), nullptr, nullptr);
+    narrow.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return narrow;
+}
+
 // Windows environment names ignore case; one block of "name=value\0" entries ending in "\0".
 std::string BuildEnvironmentBlock(const ProcessSpec& spec) {
     std::string block;
-    char* strings = GetEnvironmentStringsA();
-    for (const char* entry = strings; entry != nullptr && *entry != '\0';
-         entry += std::strlen(entry) + 1) {
-        std::string text(entry);
+    wchar_t* strings = GetEnvironmentStringsW();
+    for (const wchar_t* entry = strings; entry != nullptr && *entry != L'\0';
+         entry += std::wcslen(entry) + 1) {
+        std::string text = Narrow(entry, std::wcslen(entry));
         std::string name = text.substr(0, text.find('=', 1));
         bool replaced = false;
         for (const auto& item : spec.setEnv)
@@ -42,7 +61,7 @@ std::string BuildEnvironmentBlock(const ProcessSpec& spec) {
             block.append(text).push_back('\0');
     }
     if (strings != nullptr)
-        FreeEnvironmentStringsA(strings);
+        FreeEnvironmentStringsW(strings);
     for (const auto& [name, value] : spec.setEnv)
         block.append(name).append("=").append(value).push_back('\0');
     block.push_back('\0');
@@ -147,16 +166,18 @@ DWORD Start(const ProcessSpec& spec, std::string commandLine, std::string enviro
         code = GetLastError();
         error = "SetHandleInformation: " + SystemMessage(code);
     } else {
-        STARTUPINFOA startup{};
+        STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = inRead;
         startup.hStdOutput = outWrite;
         startup.hStdError = errWrite;
-        const char* directory =
-            spec.workingDirectory.empty() ? nullptr : spec.workingDirectory.c_str();
-        if (!CreateProcessA(spec.program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                            environment.data(), directory, &startup, &child.process)) {
+        std::wstring program = Wide(spec.program), line = Wide(commandLine);
+        std::wstring block = Wide(environment), folder = Wide(spec.workingDirectory);
+        const wchar_t* directory = folder.empty() ? nullptr : folder.c_str();
+        if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                            CREATE_UNICODE_ENVIRONMENT, block.data(), directory, &startup,
+                            &child.process)) {
             code = GetLastError();
             error = "CreateProcess " + spec.program +
                     (directory != nullptr ? " in " + spec.workingDirectory : "") + ": " +
