@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
-#include <thread>
 #include <tuple>
 
 #include "firmware/ImageCrc32.h"
@@ -49,15 +46,11 @@ protected:
         platform::UnsetEnvironment("CXP_SIM_CONFIG");
         platform::UnsetEnvironment("CXP_SIM_RECORD_DIR");
     }
-    // The system and one interface, opened once.
-    void OpenInterface(const std::string& id = "CXP-IF0") {
-        ASSERT_TRUE(tl != nullptr || sim->TLOpen(&tl) == GC_ERR_SUCCESS);
-        ASSERT_TRUE(iface != nullptr || sim->TLOpenInterface(tl, id.c_str(), &iface) == 0);
-    }
-    // A device of that interface, and its port.
+    // A device and its port, the system and the interface opened on the way (once).
     PORT_HANDLE Open(const std::string& device, const std::string& interfaceId = "CXP-IF0",
                      DEV_HANDLE* opened = nullptr) {
-        OpenInterface(interfaceId);
+        EXPECT_TRUE(tl != nullptr || sim->TLOpen(&tl) == GC_ERR_SUCCESS);
+        EXPECT_TRUE(iface != nullptr || sim->TLOpenInterface(tl, interfaceId.c_str(), &iface) == 0);
         DEV_HANDLE handle = nullptr, &kept = opened ? *opened : handle;
         PORT_HANDLE port = nullptr;
         EXPECT_EQ(sim->IFOpenDevice(iface, device.c_str(), DEVICE_ACCESS_CONTROL, &kept), 0);
@@ -70,16 +63,12 @@ protected:
         size_t size = bytes.size();
         return sim->GCWritePort(port, address, bytes.data(), &size);
     }
-    GC_ERROR Read32(PORT_HANDLE port, uint64_t address) {
-        uint8_t bytes[4];
-        size_t size = 4;
-        return sim->GCReadPort(port, address, bytes, &size);
-    }
-    // A text register up to its first zero byte.
-    std::string ReadText(PORT_HANDLE port, uint64_t address, size_t width) {
-        char text[64] = {};
-        EXPECT_EQ(sim->GCReadPort(port, address, text, &width), GC_ERR_SUCCESS);
-        return text;
+    // A read's status, and what it gave up to the first zero byte.
+    GC_ERROR Read(PORT_HANDLE port, uint64_t address, size_t size = 4,
+                  std::string* text = nullptr) {
+        char bytes[64] = {};
+        const GC_ERROR status = sim->GCReadPort(port, address, bytes, &size);
+        return text ? *text = bytes, status : status;
     }
     // The tool's sequence up to the flash command, for an already padded image.
     void Upload(PORT_HANDLE port, const std::string& image, uint32_t crc, uint32_t target = 1) {
@@ -98,11 +87,9 @@ protected:
     }
     // The value of "key = value" in a camera's result record.
     std::string Field(const std::string& camera, const std::string& key) {
-        std::istringstream record(Record(camera + ".result.txt"));
-        for (std::string line; std::getline(record, line);)
-            if (line.rfind(key + " = ", 0) == 0)
-                return line.substr(key.size() + 3);
-        return "?";
+        const std::string record = "\n" + Record(camera + ".result.txt"), head = "\n" + key + " = ";
+        const size_t at = record.find(head), from = at + head.size();
+        return at == std::string::npos ? "?" : record.substr(from, record.find('\n', from) - from);
     }
 
     std::unique_ptr<TQGenTLWrapper> sim;
@@ -156,8 +143,8 @@ TEST_F(SimSession, WalksThroughTheCallsByTheHandleAndSizeRules) {
     // A closed device takes its port along; the camera's other device keeps its own.
     EXPECT_EQ(sim->DevClose(a), GC_ERR_SUCCESS);
     EXPECT_EQ(sim->DevClose(a), GC_ERR_INVALID_HANDLE);
-    EXPECT_EQ(Read32(pa, 0x20B0), GC_ERR_INVALID_HANDLE);
-    EXPECT_EQ(Read32(pb, 0x20B0), GC_ERR_SUCCESS);
+    EXPECT_EQ(Read(pa, 0x20B0), GC_ERR_INVALID_HANDLE);
+    EXPECT_EQ(Read(pb, 0x20B0), GC_ERR_SUCCESS);
     EXPECT_NE(Record("traffic.log").find(cam + " R 0x000020B0 4 0 44310000\n"), std::string::npos);
     const DEV_HANDLE closed = a;
     Open("D1", "IF", &a);
@@ -166,18 +153,15 @@ TEST_F(SimSession, WalksThroughTheCallsByTheHandleAndSizeRules) {
     EXPECT_EQ(sim->IFClose(iface), GC_ERR_INVALID_HANDLE);
     EXPECT_EQ(sim->TLClose(tl), GC_ERR_SUCCESS);
     EXPECT_EQ(sim->TLClose(tl), GC_ERR_INVALID_HANDLE);
-    EXPECT_EQ(Read32(pb, 0x20B0), GC_ERR_INVALID_HANDLE) << "closed with the system";
+    EXPECT_EQ(Read(pb, 0x20B0), GC_ERR_INVALID_HANDLE) << "closed with the system";
     EXPECT_EQ(sim->GCCloseLib(), GC_ERR_SUCCESS);
     EXPECT_EQ(sim->TLOpen(&tl), GC_ERR_NOT_INITIALIZED);
     EXPECT_EQ(sim->GCCloseLib(), GC_ERR_NOT_INITIALIZED);
-    // The same loaded library reads its configuration again at every GCInitLib: a bad one, a
-    // fault on the call itself or a missing file fails it. (No file at all, the default
-    // topology, is what the end-to-end tests run on.)
-    for (const std::string& config : {"[camera c]\nmodel = " + std::string(33, 'm') + "\n",
-                                      "[fault]\nGCInitLib = always GC_ERR_ERROR\n"s}) {
-        std::ofstream(dir / "sim.ini") << config;
-        EXPECT_EQ(sim->GCInitLib(), GC_ERR_ERROR) << config;
-    }
+    // The same loaded library reads its configuration again at every GCInitLib: a bad one or a
+    // missing file fails it. (No file at all, the default topology, and a fault on the call
+    // itself are what the end-to-end tests run on.)
+    std::ofstream(dir / "sim.ini") << "[camera c]\nmodel = " + std::string(33, 'm') + "\n";
+    EXPECT_EQ(sim->GCInitLib(), GC_ERR_ERROR);
     platform::SetEnvironment("CXP_SIM_CONFIG", (dir / "absent.ini").string());
     EXPECT_EQ(sim->GCInitLib(), GC_ERR_ERROR);
 }
@@ -185,17 +169,14 @@ TEST_F(SimSession, WalksThroughTheCallsByTheHandleAndSizeRules) {
 // The registers the tool's listings read and the end-to-end tests do not already prove.
 TEST_F(SimSession, AnswersEachRegisterAsConfigured) {
     Start("[camera cam0]\n"
-          "[camera odd]\nstandard = 0x12345678\nserial = 0123456789ABCDEF\n"
-          "device_version = 4.2.0-rc1\nuser_id = line-3\n"
+          "[camera odd]\nserial = 0123456789ABCDEF\nuser_id = line-3\n"
           "[camera mute]\nstandard_read_fails = yes\nuser_id_read_fails = yes\n");
     std::map<std::string, PORT_HANDLE> ports = {
         {"cam0", Open("CXP-DEV0")}, {"odd", Open("CXP-DEV-odd")}, {"mute", Open("CXP-DEV-mute")}};
     // camera, read or write, address, size, status, what a read gives
     const std::tuple<const char*, char, uint64_t, size_t, GC_ERROR, std::string> cases[] = {
-        {"odd", 'R', 0x0000, 4, GC_ERR_SUCCESS, "\x12\x34\x56\x78"},
         {"mute", 'R', 0x0000, 4, GC_ERR_IO, ""},
         {"cam0", 'R', 0x0000, 8, GC_ERR_INVALID_ADDRESS, ""},
-        {"odd", 'R', 0x2070, 32, GC_ERR_SUCCESS, "4.2.0-rc1" + std::string(23, '\0')},
         {"odd", 'R', 0x20B0, 16, GC_ERR_SUCCESS, "0123456789ABCDEF"}, // full: no zero byte
         {"odd", 'R', 0x20C4, 4, GC_ERR_SUCCESS, "-3\0\0"s},
         {"mute", 'R', 0x20C0, 16, GC_ERR_IO, ""},
@@ -221,10 +202,8 @@ TEST_F(SimSession, AnswersEachRegisterAsConfigured) {
 }
 
 TEST_F(SimSession, RecordsTheOutcomeOfEveryKindOfUpdate) {
-    Start("[link]\nrecord_image = no\n[camera cam0]\ndevice_version_after_update = 9\n"
-          "[camera two]\nsecondary_fpga = yes\nbusy_reads = 2\n"
-          "device_version_after_update = 1.1.0\n");
-    PORT_HANDLE port = Open("CXP-DEV0");
+    Start("[camera cam0]\ndevice_version_after_update = 9\n");
+    const PORT_HANDLE port = Open("CXP-DEV0");
     const uint64_t data = 0x70000000;
     const std::string magic = Be(0x5B17), zero = Be(0), crc = Be(0xED82CD11), chunk(1024, 'y');
     // the announced size after the magic and parameter (-1: no header), then these writes
@@ -261,19 +240,9 @@ TEST_F(SimSession, RecordsTheOutcomeOfEveryKindOfUpdate) {
                 EXPECT_EQ(Write(port, address, bytes), GC_ERR_SUCCESS) << reason;
         EXPECT_EQ(Field("cam0", "result") + ": " + Field("cam0", "reason"), "rejected: "s + reason);
     }
-    EXPECT_EQ(ReadText(port, 0x2070, 32), "1.0.0") << "no rejected update changes the version";
-    // A camera with a secondary FPGA takes the image (without a copy kept, it checks it as it
-    // comes), and reports the new version only once it answers again (the end-to-end tests
-    // wait for that).
-    port = Open("CXP-DEV-two");
-    Upload(port, "abcd", 0xED82CD11, 2);
-    EXPECT_EQ(ReadText(port, 0x2070, 32), "1.0.0") << "not back yet";
-    EXPECT_NE(Record("two.result.txt")
-                  .find("target = secondary\nsize = 4\nreceived = 4\ncrc_received = ed82cd11\n"
-                        "crc_computed = ed82cd11\nresult = accepted\nreason = ok\n"),
-              std::string::npos)
-        << Record("two.result.txt");
-    EXPECT_FALSE(fs::exists(dir / "record" / "two.image.bin"));
+    std::string version;
+    EXPECT_EQ(Read(port, 0x2070, 32, &version), GC_ERR_SUCCESS);
+    EXPECT_EQ(version, "1.0.0") << "no rejected update changes the version";
 }
 
 TEST_F(SimSession, InjectsConfiguredFaults) {
@@ -282,7 +251,7 @@ TEST_F(SimSession, InjectsConfiguredFaults) {
           "[fault]\nTLGetInterfaceID = 2 GC_ERR_IO\nTLGetInterfaceID = 3 -1012\n");
     PORT_HANDLE port = Open("D1", "IF-A");
     for (GC_ERROR status : {GC_ERR_SUCCESS, GC_ERR_IO, GC_ERR_SUCCESS, GC_ERR_IO, GC_ERR_SUCCESS})
-        EXPECT_EQ(Read32(port, 0x20B0), status) << "reads 2 and 4 fail";
+        EXPECT_EQ(Read(port, 0x20B0), status) << "reads 2 and 4 fail";
     DEV_HANDLE refused = nullptr;
     EXPECT_EQ(sim->IFOpenDevice(iface, "D2", DEVICE_ACCESS_CONTROL, &refused),
               GC_ERR_ACCESS_DENIED);
@@ -295,135 +264,86 @@ TEST_F(SimSession, InjectsConfiguredFaults) {
     EXPECT_EQ(Open("D3", id), nullptr) << "a null port";
 }
 
-// A parallel update: eight cameras at once, a thread each, from opening the device to closing
-// it. Every link waits on its own schedule, asleep.
-TEST_F(SimSession, RunsTheLinksOfManyCamerasSideBySide) {
-    constexpr int kCameras = 8, kChunks = 32;
-    // 2.56 ms for a chunk, 10 us for a register
-    std::string config = "[link]\nns_per_byte = 2500\n";
-    for (int k = 0; k < kCameras; ++k)
-        config += "[camera c" + std::to_string(k) + "]\ndevice_version_after_update = 2." +
-                  std::to_string(k) + "\n";
-    Start(config);
-    OpenInterface(); // here; the workers only use the handles
-    std::vector<std::string> images(kCameras, std::string(kChunks * 1024, '\0'));
-    std::vector<int64_t> threadUs(kCameras);
-    for (int k = 0; k < kCameras; ++k)
-        for (size_t i = 0; i < images[k].size(); ++i)
-            images[k][i] = static_cast<char>(i * 7 + i / 1024 + k * 13);
+// The link model, on one camera: every access charged by what it moves, and a link that keeps
+// its schedule however late its waits wake. (That the links of several cameras run side by
+// side, each recorded in whole lines, is the parallel update's end-to-end business.) The image
+// goes to a secondary FPGA, and with no copy kept the camera checks it as it comes.
+TEST_F(SimSession, ChargesTheLinkAndKeepsItsSchedule) {
+    constexpr int kChunks = 32; // 2.56 ms a chunk, 10 us a register
+    Start("[link]\nns_per_byte = 2500\nrecord_image = no\n[camera c0]\nsecondary_fpga = yes\n"
+          "busy_reads = 1\ndevice_version_after_update = 2\n");
+    const PORT_HANDLE port = Open("CXP-DEV-c0");
+    std::string image(kChunks * 1024, '\0'), version;
+    for (size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<char>(i * 7 + i / 1024);
+    const uint32_t crc = ImageCrc32(reinterpret_cast<const uint8_t*>(image.data()), image.size());
     auto since = [](Clock::time_point start) {
         return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
     };
-    // The clock starts once every thread is there: starting one may take a while (wine).
-    std::mutex mutex;
-    std::condition_variable allThere;
-    int arrived = 0;
-    Clock::time_point start;
-    std::vector<std::thread> threads;
-    for (int k = 0; k < kCameras; ++k) {
-        threads.emplace_back([&, k] {
-            std::unique_lock<std::mutex> hold(mutex);
-            if (++arrived == kCameras)
-                start = Clock::now(), allThere.notify_all();
-            allThere.wait(hold, [&] { return arrived == kCameras; });
-            hold.unlock();
-            DEV_HANDLE device = nullptr;
-            PORT_HANDLE port = Open("CXP-DEV-c" + std::to_string(k), "CXP-IF0", &device);
-            EXPECT_EQ(ReadText(port, 0x2070, 32), "1.0.0");
-            Upload(port, images[k],
-                   ImageCrc32(reinterpret_cast<const uint8_t*>(images[k].data()), kChunks * 1024));
-            EXPECT_EQ(Read32(port, 0xAB0C), GC_ERR_SUCCESS);
-            EXPECT_EQ(ReadText(port, 0x2070, 32), "2." + std::to_string(k));
-            threadUs[k] = since(start);
-            EXPECT_EQ(sim->DevClose(device), GC_ERR_SUCCESS);
-        });
-    }
-    for (std::thread& thread : threads)
-        thread.join();
-    const int64_t wallUs = since(start);
-
-    // Each camera's traffic in whole lines: a torn line would start a camera of its own.
-    std::map<std::string, std::string> traffic;
-    std::istringstream log(Record("traffic.log"));
-    for (std::string line; std::getline(log, line);)
-        traffic[line.substr(0, line.find(' '))] += line + "\n";
-    EXPECT_EQ(traffic.size(), size_t(kCameras));
-    // Charged up to the flash command (the version read, header, data, checksum), and in all.
-    const int64_t chargedUs = 80 + 4 * 10 + kChunks * 2560, allUs = chargedUs + 10 + 10 + 80;
-    for (int k = 0; k < kCameras; ++k) {
-        const std::string n = "c" + std::to_string(k);
-        EXPECT_EQ(std::count(traffic[n].begin(), traffic[n].end(), '\n'), 8 + kChunks);
-        EXPECT_EQ(Record(n + ".image.bin"), images[k]);
-        EXPECT_EQ(Field(n, "result") + ", " + Field(n, "port_time_us") + ", " +
-                      Field(n, "data_writes"),
-                  "accepted, " + std::to_string(chargedUs) + ", " + std::to_string(kChunks));
-        // The measured data phase: time inside the camera's chunk writes, within the span from
-        // the first chunk to the checksum, within the thread. (A late wake-up before the chunks
-        // is taken off their waits, so the part inside the camera has no firm lower bound.)
-        const int64_t span = std::stoll(Field(n, "data_span_us")),
-                      inCamera = std::stoll(Field(n, "data_in_camera_us"));
-        EXPECT_TRUE(inCamera > 0 && span >= inCamera && span <= threadUs[k])
-            << inCamera << " in the camera, " << span << " span, " << threadUs[k] << " thread";
-        EXPECT_GE(threadUs[k], allUs) << "a link waits at least what it charges";
-        EXPECT_LT(threadUs[k], allUs * 4 + 100000) << "a link that falls behind its schedule";
-    }
-    EXPECT_LT(wallUs, kCameras * allUs * 6 / 10) << "the links waited for each other";
-    // A long run of accesses, each cheaper than a wake-up is late, keeps to the model (80 ms)
-    // all the same.
-    const PORT_HANDLE port = Open("CXP-DEV-c0");
-    auto before = Clock::now();
+    auto start = Clock::now();
+    Upload(port, image, crc, 2);
+    const int64_t tookUs = since(start), chargedUs = 5 * 10 + kChunks * 2560; // to the flash
+    EXPECT_EQ(Field("c0", "target") + ", " + Field("c0", "received") + ", " +
+                  Field("c0", "result") + ", " + Field("c0", "port_time_us") + ", " +
+                  Field("c0", "data_writes"),
+              "secondary, 32768, accepted, " + std::to_string(chargedUs) + ", 32");
+    EXPECT_EQ(std::stoul(Field("c0", "crc_computed"), nullptr, 16), crc);
+    EXPECT_FALSE(fs::exists(dir / "record" / "c0.image.bin"));
+    EXPECT_EQ(Read(port, 0x2070, 32, &version), GC_ERR_SUCCESS);
+    EXPECT_EQ(version, "1.0.0") << "the new version only once the camera answers again";
+    // The measured data phase: time inside the chunk writes, within the span from the first
+    // chunk to the checksum, within the whole.
+    const int64_t span = std::stoll(Field("c0", "data_span_us")),
+                  inCamera = std::stoll(Field("c0", "data_in_camera_us"));
+    EXPECT_TRUE(inCamera > 0 && span >= inCamera && span <= tookUs)
+        << inCamera << " in the camera, " << span << " span, " << tookUs << " in all";
+    EXPECT_GE(tookUs, chargedUs + 10) << "a link waits at least what it charges";
+    EXPECT_LT(tookUs, chargedUs * 4 + 100000) << "a link that falls behind its schedule";
+    // A long run of accesses, each cheaper than a wake-up is late, keeps to the model (80 ms).
+    start = Clock::now();
     for (int i = 0; i < 8000; ++i)
-        EXPECT_EQ(Read32(port, 0xAB14), GC_ERR_SUCCESS);
-    EXPECT_LT(since(before), 8000 * 10 * 5) << "the lateness of every wait added up";
+        EXPECT_EQ(Read(port, 0xAB14), GC_ERR_SUCCESS);
+    EXPECT_LT(since(start), 8000 * 10 * 5) << "the lateness of every wait added up";
     // A refused access costs the round trip only, whatever size it names.
-    size_t size = SIZE_MAX;
-    char text[4];
-    before = Clock::now();
-    EXPECT_EQ(sim->GCReadPort(port, 0x2000, text, &size), GC_ERR_INVALID_ADDRESS);
-    EXPECT_LT(since(before), 100000);
+    start = Clock::now();
+    EXPECT_EQ(Read(port, 0x2000, SIZE_MAX), GC_ERR_INVALID_ADDRESS);
+    EXPECT_LT(since(start), 100000);
 }
 
 // The configuration file, parsed directly: its errors name file, line and reason, defaults fill
 // what it leaves out, and every shipped example is good.
 TEST(SimConfig, ErrorsNameFileLineAndReasonAndDefaultsFillTheRest) {
+    // Told apart by how the reason begins.
     const std::pair<std::string, const char*> cases[] = {
-        {"[link]\nlatency_us = fast\n", "f.ini:2: bad value 'fast' for 'latency_us'"},
-        {"\n[gadget]\n", "f.ini:2: unknown section [gadget]"},
-        {"[camera c]\nserial = 12345678901234567\n",
-         "f.ini:2: 'serial' is 17 bytes long, its register holds 16"},
-        {"[camera c]\nuser_id = 12345678901234567\n",
-         "f.ini:2: 'user_id' is 17 bytes long, its register holds 16"},
+        {"[link]\nlatency_us = fast\n", "2: bad value 'fast' for 'latency_us'"},
+        {"\n[gadget]\n", "2: unknown section [gadget]"},
+        {"[camera c]\nserial = 12345678901234567\n", "2: 'serial' is 17 bytes long"},
+        {"[camera c]\nuser_id = 12345678901234567\n", "2: 'user_id' is 17 bytes long"},
         {"[camera c]\ndevice_version_after_update = " + std::string(33, 'v') + "\n",
-         "f.ini:2: 'device_version_after_update' is 33 bytes long, its register holds 32"},
-        {"[camera c]\nstandard = 0x1G\n", "f.ini:2: bad value '0x1G' for 'standard'"},
-        {"[camera c]\nfail_read = 2, x\n", "f.ini:2: bad value '2, x' for 'fail_read'"},
-        {"[camera ../up]\n",
-         "f.ini:1: camera name '../up' is not 1 to 64 letters, digits, '-', '_' or '.'"},
-        {"[device d]\ncamera = my cam\n",
-         "f.ini:2: camera name 'my cam' is not 1 to 64 letters, digits, '-', '_' or '.'"},
-        {"[interface i]\nrefuse_open = D2\ndevices = D1\n[camera c]\n",
-         "f.ini:2: refuse_open names D2, which this interface does not list"},
-        {"[interface i]\ndevices = ok, bad/id\n",
-         "f.ini:2: device ID 'bad/id' cannot name its camera; set camera = NAME in a [device "
-         "bad/id] section"},
-        {"[camera c]\ncolour = red\n", "f.ini:2: unknown key 'colour' in [camera]"},
-        {"key = 1\n", "f.ini:1: key 'key' outside a section"},
-        {"[fault]\nTLOpenNow = 1 GC_ERR_IO\n", "f.ini:2: 'TLOpenNow' is no producer function"},
-        {"[fault]\nTLOpen = 1 GC_ERR_NOPE\n", "f.ini:2: unknown error code 'GC_ERR_NOPE'"},
-        {"[fault]\nTLOpen = never GC_ERR_IO\n",
-         "f.ini:2: fault needs 'always' or a call number from 1, then an error code"},
-        {"[interface\n", "f.ini:1: section header without ']'"},
-        {"[device d]\n[device d]\n", "f.ini:2: device d defined twice"},
-        {"[camera]\n", "f.ini:1: section [camera] needs a name"},
-        {"[link]\njust text\n", "f.ini:2: expected 'key = value'"},
-        {"[delay]\nGCInitLib = soon\n", "f.ini:2: bad value 'soon' for 'GCInitLib'"},
-        {"[camera c]\nslow_write = 3\n", "f.ini:2: bad value '3' for 'slow_write'"},
+         "2: 'device_version_after_update' is 33 bytes long, its register holds 32"},
+        {"[camera c]\nstandard = 0x1G\n", "2: bad value '0x1G' for 'standard'"},
+        {"[camera c]\nfail_read = 2, x\n", "2: bad value '2, x' for 'fail_read'"},
+        {"[camera ../up]\n", "1: camera name '../up' is not 1 to 64 letters"},
+        {"[device d]\ncamera = my cam\n", "2: camera name 'my cam' is not"},
+        {"[interface i]\nrefuse_open = D2\ndevices = D1\n[camera c]\n", "2: refuse_open names D2"},
+        {"[interface i]\ndevices = ok, bad/id\n", "2: device ID 'bad/id' cannot name its camera"},
+        {"[camera c]\ncolour = red\n", "2: unknown key 'colour' in [camera]"},
+        {"key = 1\n", "1: key 'key' outside a section"},
+        {"[fault]\nTLOpenNow = 1 GC_ERR_IO\n", "2: 'TLOpenNow' is no producer function"},
+        {"[fault]\nTLOpen = 1 GC_ERR_NOPE\n", "2: unknown error code 'GC_ERR_NOPE'"},
+        {"[fault]\nTLOpen = never GC_ERR_IO\n", "2: fault needs 'always' or a call number"},
+        {"[interface\n", "1: section header without ']'"},
+        {"[device d]\n[device d]\n", "2: device d defined twice"},
+        {"[camera]\n", "1: section [camera] needs a name"},
+        {"[link]\njust text\n", "2: expected 'key = value'"},
+        {"[delay]\nGCInitLib = soon\n", "2: bad value 'soon' for 'GCInitLib'"},
+        {"[camera c]\nslow_write = 3\n", "2: bad value '3' for 'slow_write'"},
     };
     sim::SimConfig config;
     std::string error;
     for (const auto& [text, expected] : cases) {
         EXPECT_FALSE(sim::ParseConfig(text, "f.ini", config, error)) << text;
-        EXPECT_EQ(error, expected) << text;
+        EXPECT_EQ(error.rfind("f.ini:"s + expected, 0), 0u) << error;
     }
     ASSERT_TRUE(sim::ParseConfig("# a device without a section\n[interface A]\ndevices = D1, D2\n"
                                  "[device D2]\ncamera = cam\n[camera cam]\nstandard = c0a79ae6\n"
