@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 using namespace std::string_literals;
 using Clock = std::chrono::steady_clock;
 using Writes = std::vector<std::pair<uint64_t, std::string>>;
+using Statuses = std::vector<GC_ERROR>; // in the order of the calls that gave them
 
 namespace {
 int64_t Us(Clock::time_point from) {
@@ -111,12 +112,10 @@ TEST_F(SimSession, WalksThroughTheCallsByTheHandleAndSizeRules) {
     EXPECT_TRUE(type == INFO_DATATYPE_STRING && size == sizeof "CXP" && text == "CXP"s) << text;
     EXPECT_EQ(sim->TLGetNumInterfaces(&type, nullptr), GC_ERR_INVALID_HANDLE);
     // Sizes: asked for, too small, enough.
-    EXPECT_EQ(sim->TLGetInterfaceID(tl, 0, nullptr, &size), GC_ERR_SUCCESS);
-    EXPECT_EQ(size, sizeof "IF");
+    EXPECT_TRUE(sim->TLGetInterfaceID(tl, 0, nullptr, &size) == 0 && size == sizeof "IF");
     size = 2;
     EXPECT_EQ(sim->TLGetInterfaceID(tl, 0, text, &size), GC_ERR_BUFFER_TOO_SMALL);
-    EXPECT_EQ(sim->TLGetInterfaceID(tl, 0, text, &size), GC_ERR_SUCCESS) << "the size needed";
-    EXPECT_STREQ(text, "IF");
+    EXPECT_TRUE(sim->TLGetInterfaceID(tl, 0, text, &size) == 0 && text == "IF"s) << "size needed";
     EXPECT_EQ(sim->TLGetInterfaceID(tl, 1, text, &size), GC_ERR_INVALID_INDEX);
     EXPECT_EQ(sim->TLGetInterfaceID(tl, 0, text, nullptr), GC_ERR_INVALID_PARAMETER);
     DEV_HANDLE a = nullptr, b = nullptr;
@@ -127,23 +126,19 @@ TEST_F(SimSession, WalksThroughTheCallsByTheHandleAndSizeRules) {
     EXPECT_STREQ(text, "bench");
     EXPECT_EQ(sim->IFOpenDevice(iface, "D9", DEVICE_ACCESS_CONTROL, &b), GC_ERR_INVALID_ID);
     EXPECT_EQ(sim->GCReadPort(pa, 0x2020, nullptr, &size), GC_ERR_INVALID_PARAMETER);
-    // A closed device takes its port along; the camera's other device keeps its own.
-    EXPECT_EQ(sim->DevClose(a), GC_ERR_SUCCESS);
-    EXPECT_EQ(sim->DevClose(a), GC_ERR_INVALID_HANDLE);
-    EXPECT_EQ(Read(pa, 0x20B0), GC_ERR_INVALID_HANDLE);
-    EXPECT_EQ(Read(pb, 0x20B0), GC_ERR_SUCCESS);
+    // A closed device takes its port along, the camera's other device keeps its own.
+    const GC_ERROR ok = GC_ERR_SUCCESS, gone = GC_ERR_INVALID_HANDLE, none = GC_ERR_NOT_INITIALIZED;
+    EXPECT_EQ(Statuses({sim->DevClose(a), sim->DevClose(a), Read(pa, 0x20B0), Read(pb, 0x20B0)}),
+              Statuses({ok, gone, gone, ok}));
     EXPECT_NE(Record("traffic.log").find(cam + " R 0x000020B0 4 0 44310000\n"), std::string::npos);
     const DEV_HANDLE closed = a;
     Open("D1", "IF", &a);
     EXPECT_NE(a, closed) << "a handle is never handed out twice";
-    EXPECT_EQ(sim->IFClose(iface), GC_ERR_SUCCESS);
-    EXPECT_EQ(sim->IFClose(iface), GC_ERR_INVALID_HANDLE);
-    EXPECT_EQ(sim->TLClose(tl), GC_ERR_SUCCESS);
-    EXPECT_EQ(sim->TLClose(tl), GC_ERR_INVALID_HANDLE);
-    EXPECT_EQ(Read(pb, 0x20B0), GC_ERR_INVALID_HANDLE) << "closed with the system";
-    EXPECT_EQ(sim->GCCloseLib(), GC_ERR_SUCCESS);
-    EXPECT_EQ(sim->TLOpen(&tl), GC_ERR_NOT_INITIALIZED);
-    EXPECT_EQ(sim->GCCloseLib(), GC_ERR_NOT_INITIALIZED);
+    // Nothing closes twice; the system takes the ports along, and the library everything.
+    EXPECT_EQ(
+        Statuses({sim->IFClose(iface), sim->IFClose(iface), sim->TLClose(tl), sim->TLClose(tl),
+                  Read(pb, 0x20B0), sim->GCCloseLib(), sim->TLOpen(&tl), sim->GCCloseLib()}),
+        Statuses({ok, gone, ok, gone, gone, ok, none, none}));
     // Every GCInitLib reads the configuration again: a bad or a missing file fails it.
     std::ofstream(dir / "sim.ini") << "[camera c]\nmodel = " + std::string(33, 'm') + "\n";
     EXPECT_EQ(sim->GCInitLib(), GC_ERR_ERROR);
@@ -162,10 +157,9 @@ TEST_F(SimSession, AnswersAsConfiguredInjectsFaultsAndRejectsBadUpdates) {
     std::map<std::string, PORT_HANDLE> ports;
     for (const char* device : {"cam0", "odd", "mute", "D1"})
         ports[device] = Open(device, "IF-A");
-    // camera, read or write, address, size, status, what a read gives
+    // camera, read or write, address, size; status (and bytes moved), what a read gives
     const std::tuple<const char*, char, uint64_t, size_t, GC_ERROR, std::string> cases[] = {
         {"mute", 'R', 0x0000, 4, GC_ERR_IO, ""},
-        {"cam0", 'R', 0x0000, 8, GC_ERR_INVALID_ADDRESS, ""},
         {"odd", 'R', 0x20B0, 16, GC_ERR_SUCCESS, "0123456789ABCDEF"}, // full: no zero byte
         {"odd", 'R', 0x20C4, 4, GC_ERR_SUCCESS, "-3\0\0"s},
         {"mute", 'R', 0x20C0, 16, GC_ERR_IO, ""},
@@ -184,7 +178,6 @@ TEST_F(SimSession, AnswersAsConfiguredInjectsFaultsAndRejectsBadUpdates) {
         const GC_ERROR status =
             kind == 'R' ? sim->GCReadPort(ports.at(camera), address, buffer, &size)
                         : sim->GCWritePort(ports.at(camera), address, source.data(), &size);
-        // The status, the bytes transferred, what a read gave.
         EXPECT_EQ(std::tuple(status, size, std::string(buffer, kind == 'R' ? size : 0)),
                   std::tuple(expected, expected == GC_ERR_SUCCESS ? width : 0, read))
             << camera << ' ' << kind << ' ' << std::hex << address;
