@@ -20,44 +20,33 @@ TEST(WaitForKey, LeavesTheTerminalAsItFoundItWhenInterrupted) {
         termios settings{};
         return tcgetattr(fd, &settings) == 0 && !(~settings.c_lflag & (ECHO | ICANON));
     };
-    for (int signal : {SIGINT, SIGHUP, SIGTERM}) { // SIGINT as Ctrl-C typed on the terminal
+    for (int signal : {SIGINT, SIGHUP, SIGTERM}) {
         int master = -1, slave = -1;
         ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(master);
-            login_tty(dup(slave));
-            platform::WaitForKey();
-            _exit(0);
-        }
+        if (child == 0) // the wait on the terminal, whose settings stay with the parent
+            _exit((close(master), login_tty(dup(slave)), platform::WaitForKey(), 0));
         for (int i = 0; i < 1000 && Cooked(slave); ++i)
             usleep(5000);
         EXPECT_FALSE(Cooked(slave)) << signal << ": the wait never switched to single keys";
-        if (signal == SIGINT)
-            EXPECT_EQ(write(master, "\x03", 1), 1);
-        else
-            kill(child, signal);
+        // SIGINT as Ctrl-C typed on the terminal, the others sent.
+        EXPECT_EQ(signal == SIGINT ? write(master, "\x03", 1) : 1 + kill(child, signal), 1);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
         EXPECT_TRUE(Cooked(slave)) << signal;
-        close(slave);
-        close(master);
+        close(slave), close(master);
     }
 }
 
 TEST(InterruptDeathTest, ArmedSignalsAreCountedOthersEndTheProcessIgnoredOnesStayIgnored) {
     // Each death in a fresh process: the first needs one where nothing is installed yet.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            signal(SIGHUP, SIG_IGN); // as nohup starts a program
-            platform::InstallInterruptHandlers();
-            raise(SIGHUP);
-            std::_Exit(7);
-        },
-        testing::ExitedWithCode(7), "");
+    // An ignored SIGHUP, as nohup starts a program, stays ignored.
+    EXPECT_EXIT((signal(SIGHUP, SIG_IGN), platform::InstallInterruptHandlers(), raise(SIGHUP),
+                 std::_Exit(7)),
+                testing::ExitedWithCode(7), "");
     platform::InstallInterruptHandlers();
     const int before = platform::InterruptCount();
     {

@@ -6,9 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
-#include <utility>
 
 #include "gentl/DebugTrace.h"
 #include "platform/DirectoryReader.h"
@@ -30,11 +28,9 @@ TEST(DirectoryReader, RefusesWhatIsNoDirectoryWithTheRightErrnoListsAllOfTheRest
     const std::string missing = (dir / "missing").string(), plain = (dir / "a.cti").string();
     const std::pair<const char*, int> cases[] = {
         {nullptr, ENOENT}, {"", ENOENT}, {missing.c_str(), ENOENT}, {plain.c_str(), ENOTDIR}};
-    for (const auto& [name, code] : cases) {
-        errno = 0;
-        EXPECT_EQ(DirectoryReader::opendir(name), nullptr);
-        EXPECT_EQ(errno, code) << (name ? name : "(null)");
-    }
+    for (const auto& [name, code] : cases)
+        EXPECT_TRUE((errno = 0, DirectoryReader::opendir(name) == nullptr) && errno == code)
+            << code;
 
     DirectoryStream* stream = DirectoryReader::opendir(dir.string().c_str());
     ASSERT_NE(stream, nullptr);
@@ -50,6 +46,7 @@ TEST(DirectoryReader, RefusesWhatIsNoDirectoryWithTheRightErrnoListsAllOfTheRest
     EXPECT_EQ(DirectoryReader::closedir(stream), 0);
 }
 
+// A destination chosen by the command line wins over the variable; "" keeps no trace.
 TEST(TraceSink, FileOverrideWritesOneLinePerMessageCutAt4095) {
     const fs::path file = fs::current_path() / "platform-trace.log";
     fs::remove(file);
@@ -59,15 +56,6 @@ TEST(TraceSink, FileOverrideWritesOneLinePerMessageCutAt4095) {
     DebugTrace("ends with its own line end\n");
     DebugTrace("%s", std::string(5000, 'x').c_str());
     DebugTrace("%s", "100%s literal");
-    platform::ResetTraceSink();
-    platform::UnsetEnvironment("CXP_FWUPDATE_TRACE");
-    std::ostringstream text;
-    text << std::ifstream(file, std::ios::binary).rdbuf();
-    EXPECT_EQ(text.str(), "first line\nends with its own line end\n" + std::string(4095, 'x') +
-                              "\n100%s literal\n");
-
-    // A destination chosen by the command line wins over the variable; "" keeps no trace.
-    ASSERT_TRUE(platform::SetEnvironment("CXP_FWUPDATE_TRACE", file.string()));
     std::string error;
     EXPECT_TRUE(platform::SetTraceDestination("", error));
     DebugTrace("kept nowhere");
@@ -75,8 +63,10 @@ TEST(TraceSink, FileOverrideWritesOneLinePerMessageCutAt4095) {
     EXPECT_FALSE(error.empty());
     platform::ResetTraceSink();
     platform::UnsetEnvironment("CXP_FWUPDATE_TRACE");
-    EXPECT_EQ(std::ifstream(file, std::ios::binary).rdbuf()->pubseekoff(0, std::ios::end),
-              std::streamoff(text.str().size()));
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+              "first line\nends with its own line end\n" + std::string(4095, 'x') +
+                  "\n100%s literal\n");
 }
 
 TEST(Sha256, FipsVectorsWholeAndInPieces) {
@@ -88,11 +78,9 @@ TEST(Sha256, FipsVectorsWholeAndInPieces) {
     };
     platform::Sha256 hash; // one object throughout: Final starts the next message
     for (const auto& [text, digest] : cases) {
-        for (size_t at = 0; at < text.size(); at += 1000) {
+        for (size_t at = 0; at < text.size(); at += 1000)
             hash.Update(text.data() + at, std::min<size_t>(1000, text.size() - at));
-        }
         EXPECT_EQ(hash.Final(), digest) << text.size() << " bytes";
-        EXPECT_EQ(platform::Sha256Hex(text.data(), text.size()), digest);
     }
 }
 
@@ -104,24 +92,21 @@ TEST(SystemInfo, UtcTimestampsIgnoreTheLocalZoneAndCutFractions) {
     const bool hadZone = platform::ReadEnvironment("TZ", saved);
     ASSERT_TRUE(platform::UnsetEnvironment("TZ"));
     EXPECT_FALSE(platform::ReadEnvironment("TZ", value));
-    for (const std::string zone : {"", "XST-5"}) {
-        ASSERT_TRUE(platform::SetEnvironment("TZ", zone));
-        EXPECT_TRUE(platform::ReadEnvironment("TZ", value));
-        EXPECT_EQ(value, zone);
-    }
+    for (const std::string zone : {"", "XST-5"})
+        EXPECT_TRUE(platform::SetEnvironment("TZ", zone) &&
+                    platform::ReadEnvironment("TZ", value) && value == zone)
+            << zone;
     const std::pair<long long, const char*> cases[] = {
         {1796619301999, "2026-12-07T04:55:01Z"},
         {951868799000, "2000-02-29T23:59:59Z"},
         {4107542400000, "2100-03-01T00:00:00Z"}, // past 2038, and no leap day in 2100
     };
-    for (const auto& [ms, text] : cases) {
+    for (const auto& [ms, text] : cases)
         EXPECT_EQ(platform::UtcTimestamp(system_clock::time_point(milliseconds(ms))), text);
-    }
     hadZone ? platform::SetEnvironment("TZ", saved) : platform::UnsetEnvironment("TZ");
 
     const std::string host = platform::HostName();
-    EXPECT_FALSE(host.empty());
-    EXPECT_EQ(host.find('\0'), std::string::npos);
+    EXPECT_TRUE(!host.empty() && host.find('\0') == std::string::npos) << host;
 }
 
 } // namespace
