@@ -41,9 +41,8 @@ TEST(WaitForKey, LeavesTheTerminalAsItFoundItWhenInterrupted) {
 }
 
 TEST(InterruptDeathTest, ArmedSignalsAreCountedOthersEndTheProcessIgnoredOnesStayIgnored) {
-    // Each death in a fresh process: the first needs one where nothing is installed yet.
+    // Each death in a fresh process; first an ignored SIGHUP (nohup) stays ignored.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    // An ignored SIGHUP, as nohup starts a program, stays ignored.
     EXPECT_EXIT((signal(SIGHUP, SIG_IGN), platform::InstallInterruptHandlers(), raise(SIGHUP),
                  std::_Exit(7)),
                 testing::ExitedWithCode(7), "");
