@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -9,33 +10,19 @@
 #include "app/ReadChoice.h"
 #include "gentl/DebugTrace.h"
 
-namespace {
-using Lines = std::vector<std::string>;
-
-// Console and trace in the order they were produced, each tagged with its channel: the console
-// text so far becomes one event whenever a trace message arrives. Names are never a format.
+// The trace joins the console, marked, so the capture shows the order of the two. Names are
+// never a format.
 TEST(Dialogues, FirmwareListingGoesToTheConsoleFirstThenToTheTrace) {
-    static Lines events;
-    static const auto takeConsole = [] {
-        fflush(stdout);
-        const std::string text = testing::internal::GetCapturedStdout();
-        if (!text.empty())
-            events.push_back("C:" + text);
-    };
-    SetTraceObserver([](const std::string& message) {
-        takeConsole();
-        events.push_back("T:" + message);
-        testing::internal::CaptureStdout();
-    });
+    SetTraceObserver([](const std::string& message) { std::printf("<%s>", message.c_str()); });
     testing::internal::CaptureStdout();
     ListFirmwareFiles({});
     ListFirmwareFiles({"b.bin", "a%s.bin"});
-    takeConsole();
+    std::fflush(stdout);
+    const std::string console = testing::internal::GetCapturedStdout();
     SetTraceObserver(nullptr);
-    EXPECT_EQ(events, (Lines{"C:No firmware file found!\n", "T:No firmware file found!\n",
-                             "C:\nFW File: [0]\nName: b.bin\n", "T:\nFW File: [0]\n",
-                             "T:Name: b.bin\n", "C:\nFW File: [1]\nName: a%s.bin\n",
-                             "T:\nFW File: [1]\n", "T:Name: a%s.bin\n"}));
+    EXPECT_EQ(console, "No firmware file found!\n<No firmware file found!\n>"
+                       "\nFW File: [0]\nName: b.bin\n<\nFW File: [0]\n><Name: b.bin\n>"
+                       "\nFW File: [1]\nName: a%s.bin\n<\nFW File: [1]\n><Name: a%s.bin\n>");
 }
 
 std::string Refused(const std::string& line) {
@@ -72,5 +59,3 @@ TEST(Dialogues, PromptTakesWhatTheStandardConversionTakesUntilTheInputEnds) {
             << typed;
     }
 }
-
-} // namespace

@@ -15,8 +15,6 @@
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-namespace {
-
 TEST(SearchPath, SplitsAtEverySeparatorAndDropsExactRepeats) {
     // The value ('|': the platform's separator), the entries kept, the trace.
     const std::tuple<std::string, Lines, Lines> cases[] = {
@@ -77,5 +75,3 @@ TEST(ProducerScan, KeepsNamesHoldingDotCtiAndListsAFolderOnceWithOrWithoutItsSep
     ASSERT_EQ(doubled.ctiFiles.size(), 5u);
     EXPECT_EQ(doubled.ctiFiles[0].rfind(doubled.genTLPaths[0], 0), 0u);
 }
-
-} // namespace

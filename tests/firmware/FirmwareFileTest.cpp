@@ -5,8 +5,10 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "firmware/Compatibility.h"
 #include "firmware/FirmwareFile.h"
 #include "platform/Environment.h"
 #include "platform/TraceSink.h"
@@ -50,9 +52,8 @@ TEST(FirmwareFile, UnreadableDirectoryLeavesErrnoForTheCallersMessage) {
         TraceCapture trace;
         errno = 0;
         EXPECT_EQ(FirmwareFile().ScanFirmwareFiles(name, count), -1);
-        EXPECT_EQ(errno, ENOENT);
-        EXPECT_EQ(count, 0);
-        EXPECT_EQ(trace.lines, Lines{"opendir() error"});
+        EXPECT_EQ(std::make_tuple(errno, count, trace.lines),
+                  std::make_tuple(ENOENT, 0, Lines{"opendir() error"}));
     }
     // The trace must not disturb errno, not even when its file cannot be opened (a folder).
     platform::SetEnvironment("CXP_FWUPDATE_TRACE", fs::current_path().string());
@@ -62,4 +63,31 @@ TEST(FirmwareFile, UnreadableDirectoryLeavesErrnoForTheCallersMessage) {
     EXPECT_EQ(errno, ENOENT);
     platform::UnsetEnvironment("CXP_FWUPDATE_TRACE");
     platform::ResetTraceSink();
+}
+
+TEST(Compatibility, TheModelMustOccurThenTwoKmt26ImagesAreBlocked) {
+    const Compatibility match = Compatibility::Matches, mismatch = Compatibility::ModelMismatch;
+    const std::string m = "TQ-12M-CXP";
+    // Case-sensitive and whole; an unreadable model register leaves the model empty, which
+    // every name holds.
+    std::vector<std::tuple<std::string, std::string, Compatibility>> cases = {
+        {"fw_TQ-12M-CXP_v2.bin", m, match},
+        {"tq-12m-cxp.bin", m, mismatch},
+        {"TQ-12M.bin", m, mismatch},
+        {"TQ.bin", "TQ.bin.longer", mismatch},
+        {"anything.bin", "", match},
+        {"", "", match},
+        {m + "_kmt26_RT40-4D_v1.7.2_b3008.bin", m, match}};
+    for (const std::string b : {"RT40-4D_v1.7.2_b3007.bin", "RT40-4D_v1.7.2_b3009.bin"}) {
+        // The model test comes first; only "kmt26" exactly, and the blocked name whole.
+        cases.insert(cases.end(), {{m + "_kmt26_" + b, m, Compatibility::Blocked},
+                                   {b + "kmt26" + m, m, Compatibility::Blocked},
+                                   {"kmt26_" + b, m, mismatch},
+                                   {m + "_" + b, m, match},
+                                   {m + "_KMT26_" + b, m, match},
+                                   {m + "_kmt2_" + b, m, match},
+                                   {m + "_kmt26_" + b.substr(0, b.size() - 1), m, match}});
+    }
+    for (const auto& [name, model, expected] : cases)
+        EXPECT_EQ(CheckCompatibility(name, model), expected) << name << " / " << model;
 }

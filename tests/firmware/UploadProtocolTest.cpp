@@ -75,16 +75,14 @@ TQRemoteDevice& Device() {
     return device;
 }
 
-// What the upload told its front end, in order: "phase N", "failed 0x0000AB00", "interrupted".
+// What the upload told its front end, in order: "phase N", "failed ADDRESS", "interrupted".
 struct Told : UploadReport {
     Lines events;
     void PhaseChanged(UploadPhase phase) override {
         events.push_back("phase " + std::to_string(static_cast<int>(phase)));
     }
     void WriteFailed(uint64_t address) override {
-        char text[32];
-        std::snprintf(text, sizeof text, "failed 0x%08llX", (unsigned long long)address);
-        events.push_back(text);
+        events.push_back("failed " + std::to_string(address));
     }
     void Interrupted() override { events.push_back("interrupted"); }
 };
@@ -118,20 +116,34 @@ std::string Write(const std::string& name, const std::string& content) {
 TEST(Upload, PaddedImageThenTheCameraIsPolledUntilItAnswersOneTraceLineAnAccess) {
     Camera busy;
     busy.busyReads = 2;
-    const Outcome o = Update(Write("TQ-12M-CXP_abc.bin", "abc"), busy);
+    const std::string file = Write("TQ-12M-CXP_abc.bin", "abc");
+    const Outcome o = Update(file, busy);
     EXPECT_EQ(o.end, UploadEnd::Answered);
     EXPECT_EQ(o.traffic,
               (Lines{"W 0x0000AB00 00005B17", "W 0x0000AB04 00000000", "W 0x0000AB08 00000004",
                      "W 0x70000000 61626300", "W 0x0000AB0C A75D6850", "W 0x0000AB10 00000001",
                      "R 0x0000AB0C", "R 0x0000AB0C", "R 0x0000AB0C 12345678", kFinish}));
     const std::string port = "hPort:0x00000000000CA0E0 Address:0x";
-    const std::string failed = "TQGenTLWrapper::GCReadPort Failed! " + port + "000000000000AB0C";
     ASSERT_EQ(o.trace.size(), o.traffic.size());
     EXPECT_EQ(o.trace[0], "TQGenTLWrapper::GCWritePort " + port + "ab00");
-    EXPECT_EQ(Lines(o.trace.begin() + 6, o.trace.begin() + 8), Lines(2, failed));
+    EXPECT_EQ(o.trace[6], "TQGenTLWrapper::GCReadPort Failed! " + port + "000000000000AB0C");
     EXPECT_EQ(o.told, (Lines{"phase 0", "phase 1", "phase 2", "phase 3", "phase 4"}));
     // The fixed settling time, then one pause per failed poll.
     EXPECT_EQ(sleeps, (std::vector<unsigned>{2000, 500, 500}));
+
+    // The command line's entry: the image in memory goes out the same way, and the version is
+    // read between the answer and UpdateFinish when asked.
+    LoadedImage image;
+    ASSERT_EQ(LoadImageFile(file, image), ImageLoad::Loaded);
+    camera = busy;
+    UploadControl control;
+    control.readVersionAfter = true;
+    Told told;
+    EXPECT_EQ(UpdateCamera(Device(), image, false, told, control).end, UploadEnd::Answered);
+    Lines expected = o.traffic;
+    expected.insert(expected.end() - 1, "R 0x00002070");
+    EXPECT_EQ(camera.traffic, expected);
+    EXPECT_EQ(image.Size(), 4u); // shared by the workers: never released here
 }
 
 // A write that fails and a stop request before a write end the upload the same way: nothing
@@ -156,8 +168,8 @@ TEST(Upload, FirstFailedWriteOrStopRequestEndsTheUploadButFinishIsStillWritten) 
             expected.push_back(kFinish);
             EXPECT_EQ(o.traffic, expected);
             // The address of the write that failed, as the camera saw it.
-            EXPECT_EQ(o.told.back(),
-                      stop ? "interrupted" : "failed " + complete[failing - 1].substr(2, 10));
+            const uint64_t address = std::stoull(complete[failing - 1].substr(4, 8), nullptr, 16);
+            EXPECT_EQ(o.told.back(), stop ? "interrupted" : "failed " + std::to_string(address));
             EXPECT_EQ(std::count(o.told.begin(), o.told.end(), "phase 3"), 0);
             EXPECT_TRUE(sleeps.empty());
         }
@@ -169,7 +181,7 @@ TEST(Upload, FirstFailedWriteOrStopRequestEndsTheUploadButFinishIsStillWritten) 
     Outcome o = Update(Write("TQ-12M-CXP_secondary.bin", "abc"), refusing);
     EXPECT_EQ(o.traffic, (Lines{complete[0], complete[1], "W 0x0000AB08 00000004",
                                 "W 0x0000AB14 00000002", kFinish}));
-    EXPECT_EQ(o.told, (Lines{"phase 0", "failed 0x0000AB14"}));
+    EXPECT_EQ(o.told, (Lines{"phase 0", "failed " + std::to_string(0xAB14)}));
 
     // After a completed upload a refused finish write is only traced.
     refusing.failWrite = 9;
@@ -178,27 +190,4 @@ TEST(Upload, FirstFailedWriteOrStopRequestEndsTheUploadButFinishIsStillWritten) 
     EXPECT_EQ(o.trace.back(), "TQGenTLWrapper::GCWritePort Failed! hPort:0x00000000000CA0E0 "
                               "Address:0xb0e8");
     EXPECT_EQ(o.told.back(), "phase 4");
-}
-
-// The command line's entry: an image in memory goes out as the file would, and the version is
-// read between the answer and UpdateFinish, only when asked.
-TEST(Upload, ImageInMemoryTakesTheSameStepsAndTheVersionIsReadBeforeFinishWhenAsked) {
-    const std::string file = Write("TQ-12M-CXP_abc.bin", "abc");
-    const Lines fromFile = Update(file).traffic;
-    LoadedImage image;
-    ASSERT_EQ(LoadImageFile(file, image), ImageLoad::Loaded);
-    for (bool version : {false, true}) {
-        camera = Camera();
-        UploadControl control;
-        control.readVersionAfter = version;
-        UploadReport quiet;
-        const UploadOutcome o = UpdateCamera(Device(), image, false, quiet, control);
-        EXPECT_EQ(o.end, UploadEnd::Answered);
-        EXPECT_FALSE(o.versionAfterRead); // the fake camera refuses the read
-        Lines expected = fromFile;
-        if (version)
-            expected.insert(expected.end() - 1, "R 0x00002070");
-        EXPECT_EQ(camera.traffic, expected);
-    }
-    EXPECT_EQ(image.Size(), 4u); // shared by the workers: never released here
 }
