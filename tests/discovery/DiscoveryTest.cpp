@@ -69,9 +69,9 @@ TEST(ProducerScan, KeepsNamesHoldingDotCtiAndListsAFolderOnceWithOrWithoutItsSep
     EXPECT_EQ(std::count(trace.lines.begin(), trace.lines.end(), "CTI FileName Existed"), 5);
 
     // Two trailing separators keep one of them in the path.
-    ProducerManager doubled;
-    doubled.genTLPaths = {d + sep};
-    doubled.ScanCtiFiles(doubled.ctiFiles);
-    ASSERT_EQ(doubled.ctiFiles.size(), 5u);
-    EXPECT_EQ(doubled.ctiFiles[0].rfind(doubled.genTLPaths[0], 0), 0u);
+    manager.genTLPaths = {d + sep};
+    manager.ctiFiles.clear();
+    manager.ScanCtiFiles(manager.ctiFiles);
+    ASSERT_EQ(manager.ctiFiles.size(), 5u);
+    EXPECT_EQ(manager.ctiFiles[0].rfind(d + sep, 0), 0u);
 }

@@ -75,21 +75,14 @@ TQRemoteDevice& Device() {
     return device;
 }
 
-// What the upload told its front end, in order: "phase N", "failed ADDRESS", "interrupted".
-struct Told : UploadReport {
-    Lines events;
-    void PhaseChanged(UploadPhase phase) override {
-        events.push_back("phase " + std::to_string(static_cast<int>(phase)));
-    }
-    void WriteFailed(uint64_t address) override {
-        events.push_back("failed " + std::to_string(address));
-    }
-    void Interrupted() override { events.push_back("interrupted"); }
-};
-
-struct Outcome {
-    UploadEnd end = UploadEnd::FileUnusable;
+// An upload's end, what it told its front end in order (a phase's number, "failed ADDRESS",
+// "interrupted"), what the camera saw and the trace.
+struct Outcome : UploadReport {
+    UploadEnd end{};
     Lines told, traffic, trace;
+    void PhaseChanged(UploadPhase p) override { told.push_back(std::to_string(int(p))); }
+    void WriteFailed(uint64_t a) override { told.push_back("failed " + std::to_string(a)); }
+    void Interrupted() override { told.push_back("interrupted"); }
 };
 
 // One update of a fresh camera from a file, as the interactive run performs it. The pauses are
@@ -100,16 +93,17 @@ Outcome Update(const std::string& file, const Camera& setup = {},
     sleeps.clear();
     SetUploadSleep([](unsigned ms) { sleeps.push_back(ms); });
     TraceCapture trace;
-    Told told;
-    const UploadEnd end = UploadFirmware(Device(), file, told, control).end;
-    return {end, told.events, camera.traffic, trace.lines};
+    Outcome o;
+    o.end = UploadFirmware(Device(), file, o, control).end;
+    o.traffic = camera.traffic;
+    o.trace = trace.lines;
+    return o;
 }
 
 std::string Write(const std::string& name, const std::string& content) {
     std::filesystem::create_directories("firmware-scratch");
-    const auto path = std::filesystem::current_path() / "firmware-scratch" / name;
-    std::ofstream(path, std::ios::binary) << content;
-    return path.string();
+    std::ofstream("firmware-scratch/" + name, std::ios::binary) << content;
+    return "firmware-scratch/" + name;
 }
 } // namespace
 
@@ -127,7 +121,7 @@ TEST(Upload, PaddedImageThenTheCameraIsPolledUntilItAnswersOneTraceLineAnAccess)
     ASSERT_EQ(o.trace.size(), o.traffic.size());
     EXPECT_EQ(o.trace[0], "TQGenTLWrapper::GCWritePort " + port + "ab00");
     EXPECT_EQ(o.trace[6], "TQGenTLWrapper::GCReadPort Failed! " + port + "000000000000AB0C");
-    EXPECT_EQ(o.told, (Lines{"phase 0", "phase 1", "phase 2", "phase 3", "phase 4"}));
+    EXPECT_EQ(o.told, (Lines{"0", "1", "2", "3", "4"}));
     // The fixed settling time, then one pause per failed poll.
     EXPECT_EQ(sleeps, (std::vector<unsigned>{2000, 500, 500}));
 
@@ -138,8 +132,8 @@ TEST(Upload, PaddedImageThenTheCameraIsPolledUntilItAnswersOneTraceLineAnAccess)
     camera = busy;
     UploadControl control;
     control.readVersionAfter = true;
-    Told told;
-    EXPECT_EQ(UpdateCamera(Device(), image, false, told, control).end, UploadEnd::Answered);
+    Outcome inMemory;
+    EXPECT_EQ(UpdateCamera(Device(), image, false, inMemory, control).end, UploadEnd::Answered);
     Lines expected = o.traffic;
     expected.insert(expected.end() - 1, "R 0x00002070");
     EXPECT_EQ(camera.traffic, expected);
@@ -156,12 +150,10 @@ TEST(Upload, FirstFailedWriteOrStopRequestEndsTheUploadButFinishIsStillWritten) 
         for (int failing = 1; failing <= 8; ++failing) {
             SCOPED_TRACE((stop ? "stop before write " : "failed write ") + std::to_string(failing));
             Camera setup;
-            UploadControl control;
+            setup.failWrite = stop ? 0 : failing;
             int asked = 0;
-            if (stop)
-                control.stopSending = [&asked, failing] { return ++asked >= failing; };
-            else
-                setup.failWrite = failing;
+            UploadControl control;
+            control.stopSending = [&] { return stop && ++asked >= failing; };
             const Outcome o = Update(file, setup, control);
             EXPECT_EQ(o.end, stop ? UploadEnd::Interrupted : UploadEnd::WriteFailed);
             Lines expected(complete.begin(), complete.begin() + failing - (stop ? 1 : 0));
@@ -170,7 +162,7 @@ TEST(Upload, FirstFailedWriteOrStopRequestEndsTheUploadButFinishIsStillWritten) 
             // The address of the write that failed, as the camera saw it.
             const uint64_t address = std::stoull(complete[failing - 1].substr(4, 8), nullptr, 16);
             EXPECT_EQ(o.told.back(), stop ? "interrupted" : "failed " + std::to_string(address));
-            EXPECT_EQ(std::count(o.told.begin(), o.told.end(), "phase 3"), 0);
+            EXPECT_EQ(std::count(o.told.begin(), o.told.end(), "3"), 0); // no wait
             EXPECT_TRUE(sleeps.empty());
         }
     }
@@ -181,7 +173,7 @@ TEST(Upload, FirstFailedWriteOrStopRequestEndsTheUploadButFinishIsStillWritten) 
     Outcome o = Update(Write("TQ-12M-CXP_secondary.bin", "abc"), refusing);
     EXPECT_EQ(o.traffic, (Lines{complete[0], complete[1], "W 0x0000AB08 00000004",
                                 "W 0x0000AB14 00000002", kFinish}));
-    EXPECT_EQ(o.told, (Lines{"phase 0", "failed " + std::to_string(0xAB14)}));
+    EXPECT_EQ(o.told, (Lines{"0", "failed " + std::to_string(0xAB14)}));
 
     // After a completed upload a refused finish write is only traced.
     refusing.failWrite = 9;
@@ -189,5 +181,5 @@ TEST(Upload, FirstFailedWriteOrStopRequestEndsTheUploadButFinishIsStillWritten) 
     EXPECT_EQ(o.end, UploadEnd::Answered);
     EXPECT_EQ(o.trace.back(), "TQGenTLWrapper::GCWritePort Failed! hPort:0x00000000000CA0E0 "
                               "Address:0xb0e8");
-    EXPECT_EQ(o.told.back(), "phase 4");
+    EXPECT_EQ(o.told.back(), "4");
 }
