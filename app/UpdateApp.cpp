@@ -145,7 +145,7 @@ int32_t UpdateApp::Upload() {
     UploadControl control;
     control.stopSending = [] { return platform::InterruptCount() > 0; };
     const UploadEnd end = UploadFirmware(*camera, firmwareFileName, report, control).end;
-    Closed(0);
+    Closed(0); // the producer shuts down before the last words; the result follows from `end`
     if (end == UploadEnd::Interrupted)
         return kRunInterrupted;
     if (end != UploadEnd::Answered) {
