@@ -1,37 +1,23 @@
-#include <iostream>
-
 #include "app/ConsolePrint.h"
-#include "app/ReadChoice.h"
-#include "firmware/FirmwareFile.h"
+#include "app/Dialogues.h"
 #include "gentl/DebugTrace.h"
 
-int32_t FirmwareFile::ListFirmwareFiles(int32_t count) {
-    if (count < 1) {
+void ListFirmwareFiles(const std::vector<std::string>& names) {
+    if (names.empty()) {
         ConsolePrint("No firmware file found!\n");
         DebugTrace("No firmware file found!\n");
-        return 0;
+        return;
     }
-    for (const auto& [index, name] : firmwareFileMap) {
+    int index = 0;
+    for (const std::string& name : names) {
         ConsolePrint("\nFW File: [%d]\n", index);
         ConsolePrint("Name: %s\n", name.c_str());
         DebugTrace("\nFW File: [%d]\n", index);
         DebugTrace("Name: %s\n", name.c_str());
+        ++index;
     }
-    return 0;
 }
 
-int32_t FirmwareFile::ChooseFirmwareFile(int32_t count, int32_t& choice) {
-    if (!ReadChoice("\nchoose a file >>>", count, choice, selectedFirmware))
-        return -1;
-    return selectedFirmware;
-}
-
-int32_t FirmwareFile::GetSelectedFile(int32_t index, std::string& name) {
-    auto entry = firmwareFileMap.find(index);
-    if (entry == firmwareFileMap.end())
-        return -1; // only a number the firmware prompt accepted reaches here
-    selectedFirmwareName = entry->second;
-    std::cout << "selected firmware file: " << selectedFirmwareName << std::endl;
-    name = selectedFirmwareName;
-    return 0;
+void ShowSelectedFirmware(const std::string& name) {
+    ConsolePrint("selected firmware file: %s\n", name.c_str());
 }

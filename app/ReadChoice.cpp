@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <iostream>
 #include <string>
 
 namespace {
@@ -22,25 +21,18 @@ bool ToInt32(const std::string& line, int32_t& value) {
 
 } // namespace
 
-bool ReadChoice(const char* prompt, int32_t count, int32_t& out, int32_t& field,
-                std::istream& input, std::ostream& output) {
+bool ReadChoice(const char* prompt, int32_t count, int32_t& choice, std::istream& input,
+                std::ostream& output) {
     std::string line;
     for (;;) {
         output << prompt << std::endl;
         if (!std::getline(input, line))
             return false;
         int32_t number = 0;
-        if (ToInt32(line, number)) {
-            out = number;
-            if (number >= 0 && number <= count - 1) {
-                field = number;
-                return true;
-            }
+        if (ToInt32(line, number) && number >= 0 && number <= count - 1) {
+            choice = number;
+            return true;
         }
         output << "Invalid choice: [" << line << "]\n\n";
     }
-}
-
-bool ReadChoice(const char* prompt, int32_t count, int32_t& out, int32_t& field) {
-    return ReadChoice(prompt, count, out, field, std::cin, std::cout);
 }

@@ -1,13 +1,12 @@
 #pragma once
 #include <cstdint>
-#include <iosfwd>
+#include <iostream>
 
 // One numbered prompt: repeats until the operator types a number from 0 to count - 1, which it
-// stores in `field` and returns through true. Every converted number, valid or not, is stored in
-// `out` first. Returns false when the input ends before a valid answer (nothing stored in field).
-bool ReadChoice(const char* prompt, int32_t count, int32_t& out, int32_t& field);
-bool ReadChoice(const char* prompt, int32_t count, int32_t& out, int32_t& field,
-                std::istream& input, std::ostream& output);
+// stores in `choice` and returns through true. Returns false, `choice` untouched, when the
+// input ends before a valid answer.
+bool ReadChoice(const char* prompt, int32_t count, int32_t& choice, std::istream& input = std::cin,
+                std::ostream& output = std::cout);
 
 // Told to the operator when a prompt meets the end of input.
 constexpr const char* kEndOfInputMessage = "\nend of input, program exits\n";

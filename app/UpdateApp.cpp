@@ -6,6 +6,7 @@
 
 #include "app/ConsolePrint.h"
 #include "app/ConsoleReports.h"
+#include "app/Dialogues.h"
 #include "app/ReadChoice.h"
 #include "firmware/Compatibility.h"
 #include "firmware/UploadProtocol.h"
@@ -30,32 +31,37 @@ private:
 };
 } // namespace
 
-void UpdateApp::ProducerTeardown() {
-    if (producerManager == nullptr)
-        return;
-    producerManager->cameraMap.clear(); // its pointers die with the context
-    producerManager->context.reset();   // the shutdown: devices, interfaces, system, library
-    producerManager.reset();
+int32_t UpdateApp::Run() {
+    FindProducers();
+    std::optional<int32_t> end = ChooseProducer();
+    if (!end)
+        end = OpenProducer();
+    if (!end)
+        end = ChooseCamera();
+    if (!end)
+        end = ChooseFirmware();
+    if (!end)
+        end = CheckFirmwareFits();
+    return end ? *end : Upload();
 }
 
-void UpdateApp::CatalogueRelease() {
-    if (firmwareCatalogue == nullptr)
-        return;
-    firmwareCatalogue->Clear();
-    firmwareCatalogue.reset();
+// Closes the producer, which closes its cameras; whatever comes after has nothing to release.
+int32_t UpdateApp::Closed(int32_t result) {
+    camera = nullptr;
+    context.reset(); // the shutdown: devices, interfaces, system, library
+    return result;
 }
 
 // A prompt met the end of input: nothing more can be chosen, so close what is open.
 int32_t UpdateApp::EndOfInput() {
     ConsolePrint("%s", kEndOfInputMessage);
-    CatalogueRelease();
-    ProducerTeardown();
-    return -1;
+    return Closed(-1);
 }
 
-int32_t UpdateApp::Run() {
-    producerManager = std::make_unique<ProducerManager>();
-    switch (producerManager->Discover()) {
+// Without a search path the run cannot even list producers: it ends at once, without the final
+// wait for a key.
+void UpdateApp::FindProducers() {
+    switch (producers.Discover()) {
     case kSearchPathUndefined:
         ConsolePrint("LIB doesn't exist!\n");
         std::exit(-1);
@@ -65,87 +71,81 @@ int32_t UpdateApp::Run() {
     default:
         break;
     }
-    producerManager->ListCtiFiles();
-    if (producerManager->ctiFileMap.empty()) {
-        // No answer could ever be valid at the producer prompt.
-        ProducerTeardown();
-        return -1;
-    }
+}
 
-    selectedCti = -11;
-    if (producerManager->ChooseCtiFile(selectedCti) < 0)
+std::optional<int32_t> UpdateApp::ChooseProducer() {
+    ListCtiFiles(producers.ctiFiles);
+    if (producers.ctiFiles.empty())
+        return -1; // no answer could ever be valid at the prompt
+    const auto count = static_cast<int32_t>(producers.ctiFiles.size());
+    int32_t chosen = 0;
+    if (!ReadChoice("\nchoose a file >>>", count, chosen))
         return EndOfInput();
-    ctiFilePath = producerManager->ctiFileMap[producerManager->selectedCti];
+    ctiFilePath = producers.ctiFiles[chosen];
+    return std::nullopt;
+}
 
-    ConsoleEnumerationReport enumerationReport;
-    producerManager->OpenProducer(enumerationReport);
-    if (producerManager->context == nullptr) {
-        // The producer did not load; the console has said why.
-        ProducerTeardown();
-        return -1;
-    }
-    producerManager->MapCameras();
-    if (producerManager->ListCameras() != 0) {
-        ProducerTeardown();
-        return -1;
-    }
+std::optional<int32_t> UpdateApp::OpenProducer() {
+    ConsoleEnumerationReport report;
+    context = ProducerManager::OpenProducer(ctiFilePath, report);
+    if (context == nullptr)
+        return -1; // the producer did not load; the console has said why
+    if (!ListCameras(context->remoteDevices))
+        return Closed(-1);
+    return std::nullopt;
+}
 
-    selectedCamera = -11;
-    if (producerManager->ChooseCamera(selectedCamera) < 0)
+std::optional<int32_t> UpdateApp::ChooseCamera() {
+    const auto count = static_cast<int32_t>(context->remoteDevices.size());
+    int32_t chosen = 0;
+    if (!ReadChoice("\nchoose a camera >>>", count, chosen))
         return EndOfInput();
-    producerManager->ShowSelectedCamera(selectedCamera, selectedCameraInfo);
+    camera = context->remoteDevices[chosen].get();
+    ShowSelectedCamera(*camera, cameraInfo);
+    return std::nullopt;
+}
 
-    firmwareCatalogue = std::make_unique<FirmwareFile>();
-    if (firmwareCatalogue->ScanFirmwareFiles(".", firmwareCount) != 0)
+std::optional<int32_t> UpdateApp::ChooseFirmware() {
+    int32_t count = 0;
+    if (catalogue.ScanFirmwareFiles(".", count) != 0)
         std::perror("opendir() error");
-    firmwareCatalogue->ListFirmwareFiles(firmwareCount);
-    if (firmwareCount < 1) {
-        CatalogueRelease();
-        ProducerTeardown();
-        return -1;
-    }
-
-    selectedFirmware = -1;
-    firmwareMatches = false;
-    if (firmwareCatalogue->ChooseFirmwareFile(firmwareCount, selectedFirmware) < 0)
+    ListFirmwareFiles(catalogue.firmwareFiles);
+    if (count < 1)
+        return Closed(-1);
+    int32_t chosen = 0;
+    if (!ReadChoice("\nchoose a file >>>", count, chosen))
         return EndOfInput();
-    firmwareCatalogue->GetSelectedFile(selectedFirmware, firmwareFileName);
+    firmwareFileName = catalogue.firmwareFiles[chosen];
+    ShowSelectedFirmware(firmwareFileName);
+    return std::nullopt;
+}
 
+// The file must be meant for the chosen camera's model, and not one the camera may not take.
+std::optional<int32_t> UpdateApp::CheckFirmwareFits() {
     // A camera that could not say what it is gets no image: the model test would pass any.
-    if (selectedCameraInfo.modelUnreadable) {
+    if (cameraInfo.modelUnreadable) {
         ConsolePrint("\ncamera model could not be read, program exits\n");
-        ProducerTeardown();
-        CatalogueRelease();
-        return -1;
+        return Closed(-1);
     }
-    switch (CheckCompatibility(firmwareFileName, selectedCameraInfo.model)) {
+    switch (CheckCompatibility(firmwareFileName, cameraInfo.model)) {
     case Compatibility::ModelMismatch:
-        firmwareMatches = false;
         ConsolePrint("\nfirmware does not match this camera, program exits\n");
-        ProducerTeardown();
-        CatalogueRelease();
-        return -1;
+        return Closed(-1);
     case Compatibility::Blocked:
-        firmwareMatches = true;
         ConsolePrint("Firmware Update Not Supported\n");
-        ProducerTeardown();
-        CatalogueRelease();
-        return -1;
+        return Closed(-1);
     case Compatibility::Matches:
-        firmwareMatches = true;
         break;
     }
+    return std::nullopt;
+}
 
-    InterruptibleUpload uploadReport;
+int32_t UpdateApp::Upload() {
+    InterruptibleUpload report;
     UploadControl control;
     control.stopSending = [] { return platform::InterruptCount() > 0; };
-    // The camera prompt only accepts mapped numbers.
-    TQRemoteDevice* camera = producerManager->SelectedDevice();
-    const UploadEnd end = camera
-                              ? UploadFirmware(*camera, firmwareFileName, uploadReport, control).end
-                              : UploadEnd::FileUnusable;
-    CatalogueRelease();
-    ProducerTeardown();
+    const UploadEnd end = UploadFirmware(*camera, firmwareFileName, report, control).end;
+    Closed(0); // the producer shuts down before the last words; the result follows from `end`
     if (end == UploadEnd::Interrupted)
         return kRunInterrupted;
     if (end != UploadEnd::Answered) {

@@ -1,38 +1,26 @@
 #pragma once
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "gentl/EnumerationReport.h"
 #include "gentl/GenTLContext.h"
-#include "gentl/IdentityRecords.h"
 
 // Results of reading GENICAM_GENTL64_PATH (0: read).
 constexpr int32_t kSearchPathUndefined = -1;
 constexpr int32_t kSearchPathNoMemory = -2;
 
-// Finds the producers, keeps the operator's choices and reaches the cameras of the opened one.
+// Finds the producer files on the search path and loads one of them.
 class ProducerManager {
 public:
-    // Search path, producer-file scan and numbering from 0. A search-path result other than
-    // 0 (kSearchPathUndefined, kSearchPathNoMemory) means nothing was scanned.
+    // Search path, then the producer-file scan into ctiFiles. A search-path result other than 0
+    // (kSearchPathUndefined, kSearchPathNoMemory) means nothing was scanned.
     int32_t Discover();
-    // Loads the chosen producer and enumerates it. 0, or -1 when the producer could not be
-    // loaded (reported; context stays null).
-    int32_t OpenProducer(EnumerationReport& report);
-    int32_t MapCameras();
-
-    // Dialogues. A Choose... returns the chosen number, or -1 when input ended first.
-    int32_t ListCtiFiles();
-    int32_t ChooseCtiFile(int32_t& choice);
-    int32_t ListCameras();
-    int32_t ChooseCamera(int32_t& choice);
-    int32_t ShowSelectedCamera(int32_t camera, RemoteDeviceInfo& info);
-
-    // The chosen camera; null when the choice is not mapped.
-    TQRemoteDevice* SelectedDevice() const;
+    // Loads the producer at `path` and enumerates its cameras. Null when the producer could not
+    // be loaded (reported); destroying the context is the producer's shutdown.
+    static std::unique_ptr<GenTLContext> OpenProducer(const std::string& path,
+                                                      EnumerationReport& report);
 
     // Appends the de-duplicated entries of GENICAM_GENTL64_PATH to paths. 0, or
     // kSearchPathUndefined / kSearchPathNoMemory.
@@ -40,12 +28,7 @@ public:
     // Appends the full paths of the producer files in the genTLPaths directories.
     int32_t ScanCtiFiles(std::vector<std::string>& files);
 
-    int32_t selectedCamera = 0;
-    std::map<int32_t, TQRemoteDevice*> cameraMap; // not owning: the context owns the cameras
-    std::unique_ptr<GenTLContext> context;        // released by the run's producer teardown
-    int32_t selectedCti = 0;
-    std::map<int32_t, std::string> ctiFileMap;
-    std::vector<std::string> ctiFiles;
+    std::vector<std::string> ctiFiles; // in scan order; a producer's number is its place
     std::vector<std::string> genTLPaths;
 };
 

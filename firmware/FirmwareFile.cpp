@@ -7,10 +7,6 @@
 #include "gentl/Listed.h"
 #include "platform/DirectoryReader.h"
 
-FirmwareFile::~FirmwareFile() {
-    Clear();
-}
-
 int32_t FirmwareFile::ScanFirmwareFiles(std::string directory, int32_t& count) {
     count = 0;
     DirectoryStream* stream = DirectoryReader::opendir(directory.c_str());
@@ -34,14 +30,8 @@ int32_t FirmwareFile::ScanFirmwareFiles(std::string directory, int32_t& count) {
             continue;
         }
         firmwareFiles.push_back(name);
-        firmwareFileMap.emplace(count, name);
         ++count;
     }
     DirectoryReader::closedir(stream);
     return 0;
-}
-
-void FirmwareFile::Clear() {
-    firmwareFiles.clear();
-    firmwareFileMap.clear();
 }

@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "discovery/ProducerManager.h"
-#include "gentl/DebugTrace.h"
 #include "platform/Environment.h"
 #include "platform/PathRules.h"
 #include "tests/TraceCapture.h"
@@ -15,24 +15,10 @@
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-namespace {
-
-// Writes a value with the platform's separator wherever the test says '|'.
-std::string PathList(std::string text) {
-    std::replace(text.begin(), text.end(), '|', platform::kPathListSeparator);
-    return text;
-}
-
 TEST(SearchPath, SplitsAtEverySeparatorAndDropsExactRepeats) {
-    struct Case {
-        std::string value;
-        Lines paths;
-        Lines trace;
-    };
-    const Case cases[] = {
+    // The value ('|': the platform's separator), the entries kept, the trace.
+    const std::tuple<std::string, Lines, Lines> cases[] = {
         {"", {""}, {"GenTLPath: "}},
-        {"a|b", {"a", "b"}, {"GenTLPath: a", "GenTLPath: b"}},
-        {"a|", {"a", ""}, {"GenTLPath: a", "GenTLPath: "}},
         {"a||b", {"a", "", "b"}, {"GenTLPath: a", "GenTLPath: ", "GenTLPath: b"}},
         {"||",
          {""},
@@ -40,12 +26,13 @@ TEST(SearchPath, SplitsAtEverySeparatorAndDropsExactRepeats) {
         {"a|b|a", {"a", "b"}, {"GenTLPath: a", "GenTLPath: b", "GenTLPath: a", "CTI Path Existed"}},
         {" a |A|a", {" a ", "A", "a"}, {"GenTLPath:  a ", "GenTLPath: A", "GenTLPath: a"}},
     };
-    for (const Case& c : cases) {
+    for (auto [value, paths, traced] : cases) {
+        std::replace(value.begin(), value.end(), '|', platform::kPathListSeparator);
         TraceCapture trace;
-        Lines paths;
-        SplitSearchPath(PathList(c.value), paths);
-        EXPECT_EQ(paths, c.paths) << c.value;
-        EXPECT_EQ(trace.lines, c.trace) << c.value;
+        Lines split;
+        SplitSearchPath(value, split);
+        EXPECT_EQ(split, paths) << value;
+        EXPECT_EQ(trace.lines, traced) << value;
     }
 
     // Defined but empty is a value, not a missing variable: one empty entry, no stop.
@@ -64,16 +51,15 @@ TEST(ProducerScan, KeepsNamesHoldingDotCtiAndListsAFolderOnceWithOrWithoutItsSep
     for (const char* name :
          {"a.cti", "a.cti.bak", "a.ctix", ".cti", "A.CTI", "a.Cti", "readme.txt"})
         std::ofstream(dir / name) << "x";
-    const std::string sep(1, platform::kDirSeparator);
+    const std::string sep(1, platform::kDirSeparator), d = dir.string() + sep;
     ProducerManager manager;
-    manager.genTLPaths = {dir.string(), dir.string() + sep, sep, "", (dir / "missing").string()};
+    manager.genTLPaths = {dir.string(), d, sep, "", (dir / "missing").string()};
     TraceCapture trace;
     manager.ScanCtiFiles(manager.ctiFiles);
-
     Lines names;
     for (const std::string& path : manager.ctiFiles) {
-        ASSERT_EQ(path.rfind(dir.string() + sep, 0), 0u) << path;
-        names.push_back(path.substr(dir.string().size() + 1));
+        ASSERT_EQ(path.rfind(d, 0), 0u) << path;
+        names.push_back(path.substr(d.size()));
     }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (Lines{".cti", "a.cti", "a.cti.bak", "a.ctix", "folder.cti"}));
@@ -83,11 +69,9 @@ TEST(ProducerScan, KeepsNamesHoldingDotCtiAndListsAFolderOnceWithOrWithoutItsSep
     EXPECT_EQ(std::count(trace.lines.begin(), trace.lines.end(), "CTI FileName Existed"), 5);
 
     // Two trailing separators keep one of them in the path.
-    ProducerManager doubled;
-    doubled.genTLPaths = {dir.string() + sep + sep};
-    doubled.ScanCtiFiles(doubled.ctiFiles);
-    ASSERT_EQ(doubled.ctiFiles.size(), 5u);
-    EXPECT_EQ(doubled.ctiFiles[0].rfind(dir.string() + sep + sep, 0), 0u);
+    manager.genTLPaths = {d + sep};
+    manager.ctiFiles.clear();
+    manager.ScanCtiFiles(manager.ctiFiles);
+    ASSERT_EQ(manager.ctiFiles.size(), 5u);
+    EXPECT_EQ(manager.ctiFiles[0].rfind(d + sep, 0), 0u);
 }
-
-} // namespace
