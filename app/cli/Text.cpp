@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/UpdateApp.h"
+#include "platform/Utf8.h"
 
 namespace cli {
 
@@ -25,7 +26,7 @@ std::string Printable(const std::string& text) {
 
 std::string BaseName(const std::string& path) {
     try {
-        return std::filesystem::path(path).filename().string();
+        return platform::Utf8FromPath(platform::PathFromUtf8(path).filename());
     } catch (...) {
         return path; // a name the library cannot convert: the whole of it
     }
