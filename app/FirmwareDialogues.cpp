@@ -31,7 +31,7 @@ int32_t FirmwareFile::GetSelectedFile(int32_t index, std::string& name) {
     if (entry == firmwareFileMap.end())
         return -1; // only a number the firmware prompt accepted reaches here
     selectedFirmwareName = entry->second;
-    std::cout << "selected firmware file: " << selectedFirmwareName << std::endl;
+    ConsolePrint("selected firmware file: %s\n", selectedFirmwareName.c_str());
     name = selectedFirmwareName;
     return 0;
 }
