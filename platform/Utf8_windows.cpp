@@ -69,11 +69,8 @@ std::filesystem::path FileSystemPath(const std::string& utf8) {
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (wide == nullptr || count != argc) {
-        if (wide != nullptr)
-            LocalFree(wide);
-        return std::vector<std::string>(argv, argv + argc); // the runtime's own reading
-    }
+    if (wide == nullptr)
+        return std::vector<std::string>(argv, argv + argc); // the runtime's code-page reading
     std::vector<std::string> arguments;
     for (int i = 0; i < count; ++i)
         arguments.push_back(Narrow(wide[i]));

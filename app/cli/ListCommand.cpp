@@ -74,7 +74,7 @@ int RunList(const ListOptions& options) {
             platform::WriteConsoleText(stderr, "error: " + Printable(producer.error) + "\n");
         Json problems = Json::array();
         for (const ListingProblem& problem : report.problems) {
-            std::fprintf(stderr, "error: %s\n", problem.reason.c_str());
+            platform::WriteConsoleText(stderr, "error: " + problem.reason + "\n");
             problems.push_back(problem.ToJson());
         }
         anyProblem = anyProblem || !report.problems.empty();

@@ -25,11 +25,7 @@ std::string Printable(const std::string& text) {
 }
 
 std::string BaseName(const std::string& path) {
-    try {
-        return platform::Utf8FromPath(platform::PathFromUtf8(path).filename());
-    } catch (...) {
-        return path; // a name the library cannot convert: the whole of it
-    }
+    return platform::Utf8FromPath(platform::PathFromUtf8(path).filename());
 }
 
 std::string Hex32(uint32_t value) {
