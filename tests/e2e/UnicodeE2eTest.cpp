@@ -59,7 +59,7 @@ struct Case {
 // report.
 TEST(UnicodeE2e, NamesOutsideTheCodePageAndLongPathsWorkInBothModes) {
     const std::vector<Case> cases = {
-        {"interactive", "Werk Übernahme", kUe, Producer::Simulator, true},
+        {"interactive", "Werk Übernahme", kSato, Producer::Simulator, true},
         {"cli", "佐藤", kSato, Producer::Simulator, false},
         {"search-path", "GenTL 佐藤", kUe, Producer::SearchPath, true},
         {"search-path-cli", "GenTL Übernahme", kSato, Producer::SearchPath, false},
