@@ -48,7 +48,7 @@ enum class Producer { Simulator, SearchPath, Option }; // the last two: a copy i
 
 struct Case {
     std::string test;
-    std::string folder; // the working folder, below the test's scratch folder
+    std::string folder; // below the scratch folder: the working folder, producer, trace, report
     std::string file;   // the firmware file in it
     Producer producer;
     bool interactive;
