@@ -5,15 +5,12 @@
 #include <new>
 
 #include "firmware/ImageCrc32.h"
+#include "platform/Utf8.h"
 
 namespace {
-bool IsFolder(const std::string& fileName) {
-    try {
-        std::error_code ignored;
-        return std::filesystem::is_directory(fileName, ignored);
-    } catch (...) {
-        return false; // a name the library cannot convert: the open below decides
-    }
+bool IsFolder(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return std::filesystem::is_directory(path, ignored);
 }
 } // namespace
 
@@ -52,10 +49,12 @@ ImageLoad LoadFirmwareImage(std::istream& file, std::vector<uint8_t>& image, uin
 ImageLoad LoadImageFile(const std::string& fileName, LoadedImage& image) {
     image = LoadedImage();
     // A folder opens as a stream on some systems and reports a size that is not an image's.
-    if (IsFolder(fileName)) {
+    // One conversion of the name for both calls.
+    const std::filesystem::path path = platform::FileSystemPath(fileName);
+    if (IsFolder(path)) {
         return ImageLoad::OpenFailed;
     }
-    std::ifstream file(fileName, std::ios::in | std::ios::binary);
+    std::ifstream file(path, std::ios::in | std::ios::binary);
     if (!file.is_open()) {
         return ImageLoad::OpenFailed;
     }

@@ -10,7 +10,9 @@ struct DirectoryEntry {
     uint16_t recordLength = 0; // sizeof(DirectoryEntry); 0 in a placeholder entry
     size_t nameLength = 0;     // bytes of name, terminator not counted
     int32_t type = 0;          // kTypeCharDevice, kTypeDirectory, kTypeRegular; 0 in a placeholder
-    char name[261] = {};       // zero-terminated narrow name; "?" when it cannot be converted
+    // Zero-terminated UTF-8 (Linux: the bytes); "?" when it does not fit. Room for the longest
+    // Windows name, 255 UTF-16 units of up to 3 bytes each.
+    char name[766] = {};
 };
 
 constexpr int32_t kTypeCharDevice = 0x2000;

@@ -3,26 +3,23 @@
 #include <windows.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <cwchar>
 #include <new>
+#include <string>
+
+#include "platform/Utf8.h"
 
 namespace {
 
-constexpr size_t kNameCapacity = 261;
-
 struct WideDirectoryStream {
     WIN32_FIND_DATAW findData{};
-    int cached = 0;
+    bool cached = false;
     HANDLE search = INVALID_HANDLE_VALUE;
-    wchar_t* pattern = nullptr;
 };
 
 void Release(WideDirectoryStream* wide) {
     if (wide->search != INVALID_HANDLE_VALUE)
         FindClose(wide->search);
-    std::free(wide->pattern);
     delete wide;
 }
 
@@ -39,46 +36,24 @@ int ErrnoFor(DWORD error) {
     }
 }
 
-WideDirectoryStream* OpenWideDirectory(const wchar_t* name) {
-    if (name == nullptr || name[0] == L'\0') {
-        errno = ENOENT;
-        return nullptr;
-    }
+WideDirectoryStream* OpenWideDirectory(const std::wstring& name) {
     auto* wide = new (std::nothrow) WideDirectoryStream;
     if (wide == nullptr)
         return nullptr;
-    wide->search = INVALID_HANDLE_VALUE;
-    wide->cached = 0;
-    DWORD size = GetFullPathNameW(name, 0, nullptr, nullptr);
-    wide->pattern = static_cast<wchar_t*>(std::malloc(size * sizeof(wchar_t) + 16));
-    if (size == 0 || wide->pattern == nullptr) {
-        Release(wide);
-        return nullptr;
-    }
-    DWORD length = GetFullPathNameW(name, size, wide->pattern, nullptr);
-    if (length == 0 || length >= size) {
-        Release(wide);
-        return nullptr;
-    }
-    const DWORD pathLength = length;
-    wchar_t last = wide->pattern[length - 1];
-    if (last == L'\\' || last == L'/' || last == L':') {
-        wide->pattern[length++] = L'*';
-    } else {
-        wide->pattern[length++] = L'\\';
-        wide->pattern[length++] = L'*';
-    }
-    wide->pattern[length] = L'\0';
-    wide->search = FindFirstFileExW(wide->pattern, FindExInfoStandard, &wide->findData,
+    // Full and, when long, "\\?\"-prefixed: no length limit on the folder.
+    const std::wstring path = platform::SystemPath(name);
+    const wchar_t last = path.empty() ? L'\0' : path.back();
+    const std::wstring pattern =
+        path + (last == L'\\' || last == L'/' || last == L':' ? L"*" : L"\\*");
+    // Long names only: the short 8.3 name is never asked for, so never shown.
+    wide->search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &wide->findData,
                                     FindExSearchNameMatch, nullptr, 0);
     if (wide->search == INVALID_HANDLE_VALUE) {
-        wide->cached = 0;
         int code = ErrnoFor(GetLastError());
         if (code == ENOENT) {
             // Some find-file realisations (wine's) call "file\*" a missing path; the reader
             // promises ENOTDIR for an existing file on both platforms.
-            wide->pattern[pathLength] = L'\0';
-            DWORD attributes = GetFileAttributesW(wide->pattern);
+            const DWORD attributes = GetFileAttributesW(path.c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
                 code = ENOTDIR;
         }
@@ -86,13 +61,8 @@ WideDirectoryStream* OpenWideDirectory(const wchar_t* name) {
         Release(wide);
         return nullptr;
     }
-    wide->cached = 1;
+    wide->cached = true;
     return wide;
-}
-
-bool ToNarrow(const wchar_t* source, char* target, size_t& count) {
-    return source[0] != L'\0' &&
-           wcstombs_s(&count, target, kNameCapacity, source, kNameCapacity) == 0;
 }
 
 } // namespace
@@ -112,13 +82,7 @@ DirectoryStream* opendir(const char* name) {
     auto* stream = new (std::nothrow) DirectoryStream;
     if (stream == nullptr)
         return nullptr;
-    wchar_t wideName[kNameCapacity];
-    size_t converted = 0;
-    if (mbstowcs_s(&converted, wideName, kNameCapacity, name, kNameCapacity) != 0) {
-        delete stream;
-        return nullptr;
-    }
-    stream->wide = OpenWideDirectory(wideName);
+    stream->wide = OpenWideDirectory(platform::Widen(name));
     if (stream->wide == nullptr) {
         delete stream;
         return nullptr;
@@ -130,8 +94,8 @@ DirectoryEntry* readdir(DirectoryStream* stream) {
     if (stream == nullptr || stream->wide == nullptr)
         return nullptr;
     WideDirectoryStream* wide = stream->wide;
-    if (wide->cached == 1) {
-        wide->cached = 0;
+    if (wide->cached) {
+        wide->cached = false;
     } else if (wide->search == INVALID_HANDLE_VALUE) {
         return nullptr;
     } else if (!FindNextFileW(wide->search, &wide->findData)) {
@@ -141,11 +105,11 @@ DirectoryEntry* readdir(DirectoryStream* stream) {
     }
     DirectoryEntry& entry = stream->entry;
     entry = DirectoryEntry{};
-    size_t count = 0;
-    if (ToNarrow(wide->findData.cFileName, entry.name, count) ||
-        ToNarrow(wide->findData.cAlternateFileName, entry.name, count)) {
-        entry.nameLength = count - 1;
-        DWORD attributes = wide->findData.dwFileAttributes;
+    const std::string name = platform::Narrow(wide->findData.cFileName);
+    if (!name.empty() && name.size() < sizeof entry.name) {
+        std::memcpy(entry.name, name.c_str(), name.size() + 1);
+        entry.nameLength = name.size();
+        const DWORD attributes = wide->findData.dwFileAttributes;
         entry.type = (attributes & FILE_ATTRIBUTE_DEVICE)      ? kTypeCharDevice
                      : (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kTypeDirectory
                                                                : kTypeRegular;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/Utf8.h"
+
 namespace platform {
 
 void HardenLibrarySearch() {
@@ -16,20 +18,18 @@ void HardenLibrarySearch() {
 void* LoadDynamicLibrary(const std::string& path, LibraryLoadFailure& failure) {
     // The altered search (the library's own folder first) is defined for full paths only; a
     // relative one would otherwise be looked for along the search path.
-    char full[MAX_PATH * 4] = {};
-    const DWORD fullLength = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    const char* spelled = fullLength > 0 && fullLength < sizeof full ? full : path.c_str();
-    HMODULE library = LoadLibraryExA(spelled, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    const std::wstring full = SystemPath(Widen(path));
+    HMODULE library = LoadLibraryExW(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (library == nullptr) {
         DWORD code = GetLastError();
         failure.code = static_cast<int>(code);
-        char text[512] = {};
-        DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, code, 0, text, sizeof text, nullptr);
+        wchar_t text[512] = {};
+        DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, code, 0, text, 512, nullptr);
         while (length > 0 &&
-               (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' '))
-            text[--length] = '\0';
-        failure.reason = length > 0 ? text : "error " + std::to_string(code);
+               (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' '))
+            text[--length] = L'\0';
+        failure.reason = length > 0 ? Narrow(text) : "error " + std::to_string(code);
     }
     return reinterpret_cast<void*>(library);
 }

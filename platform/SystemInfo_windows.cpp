@@ -3,13 +3,15 @@
 #include <ctime>
 #include <windows.h>
 
+#include "platform/Utf8.h"
+
 namespace platform {
 std::string HostName() {
-    char name[256] = {};
-    DWORD size = sizeof name;
-    if (!GetComputerNameExA(ComputerNameDnsHostname, name, &size))
+    wchar_t name[256] = {};
+    DWORD size = 256;
+    if (!GetComputerNameExW(ComputerNameDnsHostname, name, &size))
         return std::string();
-    return std::string(name, size);
+    return Narrow(std::wstring(name, size));
 }
 
 std::string UtcTimestamp(std::chrono::system_clock::time_point when) {

@@ -2,12 +2,13 @@
 #include <windows.h>
 
 #include "platform/TraceSinkSystem.h"
+#include "platform/Utf8.h"
 
 namespace platform::trace {
 
 FileHandle OpenFile(const std::string& path, std::string& error) {
     // Append-only access: every write lands at the end, also beside other writers.
-    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA,
+    HANDLE file = CreateFileW(SystemPath(Widen(path)).c_str(), FILE_APPEND_DATA,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -37,7 +38,7 @@ void WriteStandardError(const char* data, size_t size) {
 void OpenSystemLog() {}
 
 void WriteSystemLog(const char* message) {
-    OutputDebugStringA(message);
+    OutputDebugStringW(Widen(message).c_str());
 }
 
 void CloseSystemLog() {}

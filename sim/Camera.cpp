@@ -5,6 +5,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/Utf8.h"
+
 namespace sim {
 namespace {
 uint64_t Nanoseconds(std::chrono::steady_clock::duration span) {
@@ -87,7 +89,7 @@ void Recorder::Access(const std::string& camera, char kind, uint64_t address, si
         return;
     if (log == nullptr) {
         const std::string path = directory + "/traffic.log";
-        log = std::fopen(path.c_str(), "ab");
+        log = platform::OpenFile(path, "ab");
         if (log == nullptr) {
             std::fprintf(stderr, "cxp-sim: cannot write %s; no traffic record\n", path.c_str());
             logFailed = true;
@@ -103,7 +105,7 @@ void Recorder::WriteFile(const std::string& name, const void* data, size_t size)
     if (directory.empty())
         return;
     const std::string path = directory + "/" + name;
-    FILE* file = std::fopen(path.c_str(), "wb");
+    FILE* file = platform::OpenFile(path, "wb");
     bool ok = file != nullptr && (size == 0 || std::fwrite(data, 1, size, file) == size);
     if (file != nullptr)
         ok = std::fclose(file) == 0 && ok;

@@ -16,6 +16,7 @@
 
 #include "gentl/GenTL.h"
 #include "platform/Environment.h"
+#include "platform/Utf8.h"
 #include "sim/Camera.h"
 #include "sim/SimConfig.h"
 
@@ -250,7 +251,7 @@ bool LoadConfiguration(sim::SimConfig& config) {
         config = sim::DefaultConfig();
         return true;
     }
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(platform::FileSystemPath(file), std::ios::binary);
     if (!in) {
         std::fprintf(stderr, "%s:0: cannot read the simulator configuration\n", file.c_str());
         return false;

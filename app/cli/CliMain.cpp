@@ -12,6 +12,7 @@
 #include "platform/Environment.h"
 #include "platform/Terminal.h"
 #include "platform/TraceSink.h"
+#include "platform/Utf8.h"
 
 namespace cli {
 
@@ -251,8 +252,8 @@ int Main(int argc, char** argv) {
     }
     std::string traceError;
     if (!platform::SetTraceDestination(trace, traceError)) {
-        std::cerr << "cxp-fwupdate: cannot open the trace file " << Printable(trace) << ": "
-                  << traceError << "\n";
+        platform::WriteConsoleText(stderr, "cxp-fwupdate: cannot open the trace file " +
+                                               Printable(trace) + ": " + traceError + "\n");
         return kExitRefused;
     }
     // JSON lines end in "\n" on every system, as in the report file.

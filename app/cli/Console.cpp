@@ -6,6 +6,7 @@
 
 #include "app/cli/Selection.h"
 #include "app/cli/Text.h"
+#include "platform/Utf8.h"
 
 namespace cli {
 
@@ -58,7 +59,7 @@ void UpdateConsole::Write(std::FILE* stream, const std::string& text) {
     if (failed)
         return; // said once at the end
     errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), stream) == text.size() && std::fflush(stream) == 0)
+    if (platform::WriteConsoleText(stream, text) && std::fflush(stream) == 0)
         return;
     failed = true;
     if (outputFailure.empty())

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "platform/Utf8.h"
+
 namespace cli {
 
 namespace {
@@ -18,7 +20,7 @@ std::string Text(const nlohmann::json& record, const char* key) {
 
 UpdateHistory UpdateHistory::Read(const std::string& path, std::vector<std::string>& warnings) {
     UpdateHistory history;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::FileSystemPath(path), std::ios::binary);
     std::string line;
     for (size_t number = 1; std::getline(in, line); ++number) {
         if (!line.empty() && line.back() == '\r')

@@ -4,13 +4,14 @@
 #include <system_error>
 
 #include "app/cli/Text.h"
+#include "platform/Utf8.h"
 
 namespace cli {
 
 std::string LoadFile(const std::string& name, LoadedImage& image) {
     namespace fs = std::filesystem;
     std::error_code error;
-    const fs::file_status status = fs::status(fs::path(name), error);
+    const fs::file_status status = fs::status(platform::FileSystemPath(name), error);
     if (!fs::exists(status))
         return "firmware file " + Printable(name) + " not found";
     if (!fs::is_regular_file(status))

@@ -4,6 +4,7 @@
 #include "app/cli/Options.h"
 #include "app/cli/Producers.h"
 #include "app/cli/Text.h"
+#include "platform/Utf8.h"
 
 namespace cli {
 
@@ -52,7 +53,7 @@ int RunList(const ListOptions& options) {
     auto say = [&options](const std::string& text) {
         if (options.json)
             return;
-        std::fputs(text.c_str(), stdout);
+        platform::WriteConsoleText(stdout, text);
         std::fflush(stdout);
     };
     const ProducerSearch search = FindProducers(options.producer, false);
@@ -60,7 +61,7 @@ int RunList(const ListOptions& options) {
     bool anyStarted = false;
     bool anyProblem = false; // a camera may be missing
     if (!search.error.empty())
-        std::fprintf(stderr, "error: %s\n", Printable(search.error).c_str());
+        platform::WriteConsoleText(stderr, "error: " + Printable(search.error) + "\n");
     // One at a time: each producer is closed before the next is opened.
     for (const std::string& path : search.paths) {
         say("producer " + Printable(path) + "\n");
@@ -70,10 +71,10 @@ int RunList(const ListOptions& options) {
         const bool started = producer.error.empty();
         anyStarted = anyStarted || started;
         if (!started)
-            std::fprintf(stderr, "error: %s\n", Printable(producer.error).c_str());
+            platform::WriteConsoleText(stderr, "error: " + Printable(producer.error) + "\n");
         Json problems = Json::array();
         for (const ListingProblem& problem : report.problems) {
-            std::fprintf(stderr, "error: %s\n", problem.reason.c_str());
+            platform::WriteConsoleText(stderr, "error: " + problem.reason + "\n");
             problems.push_back(problem.ToJson());
         }
         anyProblem = anyProblem || !report.problems.empty();

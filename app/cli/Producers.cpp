@@ -5,6 +5,7 @@
 #include "app/cli/Text.h"
 #include "discovery/ProducerManager.h"
 #include "gentl/ErrorNames.h"
+#include "platform/Utf8.h"
 
 namespace fs = std::filesystem;
 
@@ -44,8 +45,8 @@ Json IdentityJson(const CameraIdentity& identity) {
 namespace {
 std::string Absolute(const std::string& path) {
     std::error_code ignored;
-    const fs::path full = fs::absolute(fs::path(path), ignored);
-    return full.empty() ? path : full.string();
+    const fs::path full = fs::absolute(platform::PathFromUtf8(path), ignored);
+    return full.empty() ? path : platform::Utf8FromPath(full);
 }
 
 std::string Listed(const std::vector<std::string>& paths) {
@@ -60,7 +61,7 @@ std::string Listed(const std::vector<std::string>& paths) {
 ProducerSearch FindProducers(const std::string& wanted, bool onlyOne) {
     ProducerSearch search;
     std::error_code error;
-    if (!wanted.empty() && fs::is_regular_file(fs::path(wanted), error)) {
+    if (!wanted.empty() && fs::is_regular_file(platform::FileSystemPath(wanted), error)) {
         search.paths.push_back(Absolute(wanted)); // used as given, found or not
         return search;
     }
@@ -68,7 +69,7 @@ ProducerSearch FindProducers(const std::string& wanted, bool onlyOne) {
     const int32_t read = manager.Discover();
     std::vector<std::string> found;
     for (const std::string& file : manager.ctiFiles) {
-        if (!fs::is_regular_file(fs::path(file), error))
+        if (!fs::is_regular_file(platform::FileSystemPath(file), error))
             continue;
         if (wanted.empty() || BaseName(file).find(wanted) != std::string::npos)
             found.push_back(Absolute(file));

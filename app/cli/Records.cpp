@@ -7,6 +7,7 @@
 #include "app/cli/Text.h"
 #include "platform/FileSync.h"
 #include "platform/SystemInfo.h"
+#include "platform/Utf8.h"
 
 namespace cli {
 
@@ -51,7 +52,7 @@ bool Outcomes::OpenReport(const std::string& path) {
     if (path.empty())
         return true;
     reportPath = path;
-    report = std::fopen(path.c_str(), "ab");
+    report = platform::OpenFile(path, "ab");
     // Unbuffered: a record that could not be written is not written again with the next.
     if (report)
         std::setvbuf(report, nullptr, _IONBF, 0);

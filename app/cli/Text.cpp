@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/UpdateApp.h"
+#include "platform/Utf8.h"
 
 namespace cli {
 
@@ -24,11 +25,7 @@ std::string Printable(const std::string& text) {
 }
 
 std::string BaseName(const std::string& path) {
-    try {
-        return std::filesystem::path(path).filename().string();
-    } catch (...) {
-        return path; // a name the library cannot convert: the whole of it
-    }
+    return platform::Utf8FromPath(platform::PathFromUtf8(path).filename());
 }
 
 std::string Hex32(uint32_t value) {

@@ -11,8 +11,15 @@ namespace fs = std::filesystem;
 
 namespace e2e {
 
+namespace {
+// Names are UTF-8 on every system (narrow paths would take the ANSI code page on Windows).
+fs::path U(const std::string& name) {
+    return fs::u8path(name);
+}
+} // namespace
+
 std::string NativePath(const std::string& path) {
-    return fs::absolute(fs::path(path)).make_preferred().string();
+    return fs::absolute(U(path)).make_preferred().u8string();
 }
 
 std::string ToolPath() {
@@ -22,21 +29,21 @@ std::string SimPath() {
     return NativePath(CXP_SIM_PATH);
 }
 std::string SimDirectory() {
-    return fs::path(SimPath()).parent_path().string();
+    return U(SimPath()).parent_path().u8string();
 }
 std::string LackingSimDirectory() {
-    return fs::path(NativePath(CXP_SIM_LACKING_PATH)).parent_path().string();
+    return U(NativePath(CXP_SIM_LACKING_PATH)).parent_path().u8string();
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(U(path), std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(U(path), std::ios::binary | std::ios::trunc);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
@@ -54,14 +61,14 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 ScratchDir::ScratchDir(const std::string& name) {
-    fs::path dir = fs::current_path() / "e2e-scratch" / name;
+    fs::path dir = fs::current_path() / "e2e-scratch" / U(name);
     fs::remove_all(dir);
     fs::create_directories(dir);
-    path = NativePath(dir.string());
+    path = NativePath(dir.u8string());
 }
 
 std::string ScratchDir::File(const std::string& name) const {
-    return (fs::path(path) / name).string();
+    return (U(path) / U(name)).u8string();
 }
 
 void ScratchDir::Write(const std::string& name, const std::string& content) const {
@@ -69,12 +76,12 @@ void ScratchDir::Write(const std::string& name, const std::string& content) cons
 }
 
 std::string ScratchDir::MakeSubdir(const std::string& name) const {
-    fs::create_directories(File(name));
+    fs::create_directories(U(File(name)));
     return File(name);
 }
 
 std::string ToolResult::Record(const std::string& name) const {
-    return ReadFile((fs::path(recordDir) / name).string());
+    return ReadFile((U(recordDir) / name).u8string());
 }
 
 std::string ToolResult::Diagnostics() const {
@@ -121,7 +128,7 @@ ToolResult RunTool(const ToolRun& run) {
         working = ScratchDir("unnamed").Path();
     // Everything the run leaves behind goes beside the working directory, not into it: the
     // tool lists the working directory as its firmware catalogue.
-    fs::path runDir = fs::path(NativePath(working)).concat(".run");
+    fs::path runDir = U(NativePath(working)).concat(".run");
     fs::remove_all(runDir);
     fs::create_directories(runDir / "record");
 
@@ -138,11 +145,11 @@ ToolResult RunTool(const ToolRun& run) {
             run.genTLPath.empty() ? SimDirectory() : run.genTLPath;
     else
         spec.unsetEnv.push_back("GENICAM_GENTL64_PATH");
-    const std::string tracePath = (runDir / "trace.log").string();
+    const std::string tracePath = (runDir / "trace.log").u8string();
     spec.setEnv["CXP_FWUPDATE_TRACE"] = tracePath;
-    spec.setEnv["CXP_SIM_RECORD_DIR"] = (runDir / "record").string();
+    spec.setEnv["CXP_SIM_RECORD_DIR"] = (runDir / "record").u8string();
     if (!run.simConfig.empty()) {
-        const std::string configPath = (runDir / "sim.ini").string();
+        const std::string configPath = (runDir / "sim.ini").u8string();
         WriteFile(configPath, run.simConfig);
         spec.setEnv["CXP_SIM_CONFIG"] = configPath;
     } else if (run.env.count("CXP_SIM_CONFIG") == 0) {
@@ -179,8 +186,8 @@ ToolResult RunTool(const ToolRun& run) {
     result.interruptError = process.interruptError;
     result.trace = ReadFile(tracePath);
     result.traceLines = SplitLines(result.trace);
-    result.recordDir = (runDir / "record").string();
-    result.traffic = ReadFile((runDir / "record" / "traffic.log").string());
+    result.recordDir = (runDir / "record").u8string();
+    result.traffic = ReadFile((runDir / "record" / "traffic.log").u8string());
     result.trafficLines = SplitLines(result.traffic);
     return result;
 }

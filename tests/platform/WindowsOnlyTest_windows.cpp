@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "platform/DynamicLibrary.h"
+#include "platform/Utf8.h"
 
 namespace fs = std::filesystem;
 
@@ -59,6 +60,19 @@ TEST(LibrarySearch, AProducersLibrariesComeFromItsFolderNeverFromTheCurrentOne) 
             EXPECT_EQ(failure.code, ERROR_MOD_NOT_FOUND); // the reason: the end-to-end tests
         }
     }
+}
+
+// Wine takes long paths without the prefix, Windows does not: the rule checked here.
+TEST(SystemPath, OnlyAFullPathPastTheLimitGetsTheLongPathPrefix) {
+    const std::wstring tail(300, L'a');
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"C:\\short\\x.bin", L"C:\\short\\x.bin"},
+        {L"C:\\" + tail, L"\\\\?\\C:\\" + tail},
+        {L"\\\\host\\share\\" + tail, L"\\\\?\\UNC\\host\\share\\" + tail},
+        {L"\\\\?\\C:\\x", L"\\\\?\\C:\\x"},
+    };
+    for (const auto& [path, expected] : cases)
+        EXPECT_EQ(platform::Narrow(platform::SystemPath(path)), platform::Narrow(expected));
 }
 
 } // namespace
