@@ -8,12 +8,9 @@ namespace runner {
 
 ProcessResult RunProcess(const ProcessSpec& spec) {
     ProcessResult result;
-    const std::string interruptFailure = spec.interrupts.empty() ? "" : os::ArrangeInterrupts();
     os::Child child;
-    if (!os::Start(spec, child, result.startError))
+    if (!(result.started = os::Start(spec, child, result.startError)))
         return result;
-    result.started = true;
-    result.startError = interruptFailure;
     const auto start = std::chrono::steady_clock::now();
     auto since = [&start] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -56,10 +53,9 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
         const size_t at = result.standardOutput.find(due.text, searchFrom);
         if (at == std::string::npos || (since() - lastAt) * 1000 < due.delayMs)
             continue;
-        searchFrom = at + due.text.size();
+        searchFrom = at + spec.interrupts[next++].text.size();
         lastAt = since();
-        ++next;
-        result.interruptsSent += interruptFailure.empty() && os::Signal(child, false) ? 1 : 0;
+        result.interruptsSent += result.startError.empty() && os::Signal(child, false) ? 1 : 0;
     }
     result.endSeconds = since();
     result.exitStatus = child.status;

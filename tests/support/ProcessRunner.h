@@ -43,8 +43,7 @@ struct ProcessResult {
 };
 
 ProcessResult RunProcess(const ProcessSpec& spec);
-// The exit status a parent sees for a child that returned `code` from main.
-int ExitStatusSeenForCode(int code);
+int ExitStatusSeenForCode(int code); // what a parent sees when a child's main returns `code`
 // Seconds after the start at which `text` had arrived whole, or -1 when it never did.
 double FirstArrival(const std::vector<OutputChunk>& chunks, const std::string& text);
 
@@ -55,7 +54,7 @@ struct Child {
     Handle process = 0, in = 0, out = 0, err = 0; // our ends of its standard streams
     int status = -1000;                           // once it ended
 };
-std::string ArrangeInterrupts(); // for this process's children; "" or what failed
+// `error`: why it failed, or (started) why interrupts cannot be sent.
 bool Start(const ProcessSpec& spec, Child& child, std::string& error);
 size_t Write(Handle end, const char* data, size_t size); // 0: the reader is gone
 size_t Read(Handle end, char* buffer, size_t size);      // 0: the writer is gone

@@ -14,10 +14,6 @@ extern char** environ;
 
 namespace runner::os {
 
-std::string ArrangeInterrupts() {
-    return ""; // SIGINT needs nothing
-}
-
 bool Start(const ProcessSpec& spec, Child& child, std::string& error) {
     signal(SIGPIPE, SIG_IGN); // a child that stops reading its input must not end the test
     int theirs[3] = {-1, -1, -1}, ours[3] = {-1, -1, -1}, failed = 0;

@@ -65,14 +65,12 @@ HANDLE Native(Handle handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
 
-} // namespace
-
 // A console control event reaches every process attached to the sender's console. Wine
 // delivers only Ctrl-C (no Ctrl-Break), a new process group starts with Ctrl-C disabled, and
 // a program started by wine without a terminal has a placeholder console that refuses events.
 // So this process takes a console of its own, shared with nobody but its children. Its own
 // standard handles stay where they were.
-std::string ArrangeInterrupts() {
+std::string OwnConsole() {
     static const std::string failure = [] {
         const DWORD kinds[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
         HANDLE handles[3] = {};
@@ -89,7 +87,10 @@ std::string ArrangeInterrupts() {
     return failure;
 }
 
+} // namespace
+
 bool Start(const ProcessSpec& spec, Child& child, std::string& error) {
+    error = spec.interrupts.empty() ? "" : OwnConsole();
     std::string line;
     AppendQuoted(line, spec.program);
     for (const std::string& argument : spec.arguments)
