@@ -14,13 +14,13 @@
 namespace {
 using e2e::Contains;
 using e2e::Count;
-using Json = nlohmann::json;
+using e2e::Events;
+using e2e::Json;
+using e2e::JsonLines;
 using Lines = std::vector<std::string>;
 
 const std::string kFile = "TQ-12M-CXP_v3.bin";
 const std::string kContent = "abcd";
-// SHA-256 of "abcd", worked out independently of the tool.
-const std::string kSha256 = "88d4266fd4e6338d13b845fcf289579d209c897823b9217da3e161936f031589";
 
 // cam0 and cam1 take the file; cam2 is another model; cam3 answers 0x0000 like no CoaXPress
 // device; cam1 and cam2 share a user ID.
@@ -38,40 +38,27 @@ const std::string kThree = "[interface CXP-IF0]\ndevices = cam0, cam1\n[interfac
 struct Cli {
     Lines arguments;
     std::string simConfig = kCameras;
-    std::string content = kContent; // of kFile in the working directory
+    std::string content = kContent; // of the file in the working directory
     std::string genTLPath = "";     // default: the simulator's folder
     std::string closeOutputOn = ""; // see e2e::ToolRun::closeOutputOnOutput
+    uint64_t sparseSize = 0;        // the file made this large and left unread
+    std::vector<runner::Interrupt> interrupts = {};
+    std::string file = kFile;
 };
 
 e2e::ToolResult RunCli(const std::string& test, const Cli& cli) {
-    e2e::ScratchDir dir("cli-" + test);
-    dir.Write(kFile, cli.content);
-    e2e::ToolRun run = e2e::RunIn(dir.Path(), "", cli.simConfig);
+    e2e::ToolRun run = e2e::RunInScratch("cli-" + test, cli.file, cli.content, "", cli.simConfig);
+    const std::filesystem::path file = std::filesystem::path(run.workingDirectory) / cli.file;
+    if (cli.sparseSize > 0)
+        std::filesystem::resize_file(file, cli.sparseSize);
     run.arguments = cli.arguments;
     run.genTLPath = cli.genTLPath;
     run.closeOutputOnOutput = cli.closeOutputOn;
-    return e2e::RunTool(run);
-}
-
-// Every line must be a whole JSON document.
-std::vector<Json> JsonLines(const std::string& text) {
-    std::vector<Json> values;
-    for (const std::string& line : e2e::SplitLines(text)) {
-        try {
-            values.push_back(Json::parse(line));
-        } catch (const Json::exception& error) {
-            ADD_FAILURE() << "not JSON: " << line << " (" << error.what() << ")";
-        }
-    }
-    return values;
-}
-
-std::vector<Json> Events(const std::vector<Json>& events, const std::string& kind) {
-    std::vector<Json> found;
-    for (const Json& event : events)
-        if (event.value("event", "") == kind)
-            found.push_back(event);
-    return found;
+    run.interrupts = cli.interrupts;
+    const e2e::ToolResult r = e2e::RunTool(run);
+    if (cli.sparseSize > 0)
+        std::filesystem::remove(file);
+    return r;
 }
 
 // Every device opened is closed; the system and the library only when they were opened.
@@ -349,6 +336,11 @@ TEST(CliE2e, RefusalsWriteNothingAndExitWithTwo) {
         {"missing", {{"update", "TQ-12M-CXP_none.bin", "--camera", "SN-A"}}, "not found", true},
         {"empty", {{"update", kFile, "--camera", "SN-A"}, kCameras, ""}, "is empty", true},
         {"producers", {{"update", kFile}, kCameras, kContent, both}, "several producers", true},
+        // By its size alone: a sparse file of 2 GiB is never read.
+        {"large",
+         {{"update", kFile, "--camera", "SN-A", "--json"}, kCameras, "", "", "", 0x80000000ull},
+         "too large",
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.test);
@@ -360,22 +352,12 @@ TEST(CliE2e, RefusalsWriteNothingAndExitWithTwo) {
             EXPECT_EQ(r.traffic, "");
             EXPECT_FALSE(Contains(r.trace, "GCInitLib")); // no producer loaded
         }
+        if (c.cli.sparseSize > 0) { // with --json the summary alone
+            const std::vector<Json> events = JsonLines(r.console);
+            ASSERT_EQ(events.size(), 1u) << r.console;
+            EXPECT_EQ(events[0]["exit_status"], 2);
+        }
     }
-
-    // Refused by its size alone: a sparse file of 2 GiB is never read.
-    e2e::ScratchDir dir("cli-refused-large");
-    dir.Write(kFile, "");
-    std::filesystem::resize_file(dir.File(kFile), 0x80000000ull);
-    e2e::ToolRun run = e2e::RunIn(dir.Path(), "", kCameras);
-    run.arguments = {"update", kFile, "--camera", "SN-A", "--json"};
-    e2e::ToolResult r = e2e::RunTool(run);
-    std::filesystem::remove(dir.File(kFile));
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(Contains(r.errors, "too large")) << r.errors;
-    EXPECT_EQ(r.traffic, "");
-    const std::vector<Json> events = JsonLines(r.console);
-    ASSERT_EQ(events.size(), 1u) << r.console;
-    EXPECT_EQ(events[0]["exit_status"], 2);
 }
 
 // A usage error is one sentence on standard error, said before any producer is loaded.
@@ -423,23 +405,8 @@ TEST(CliE2e, UsageErrorsAreOneLineAndTouchNoProducer) {
     }
 }
 
-TEST(CliE2e, DryRunChecksEverythingAndWritesNothing) {
-    // The hash is of the file, not of the image padded to whole words.
-    e2e::ToolResult r = RunCli("dry-run", {{"update", kFile, "--camera", "line-1", "--dry-run",
-                                            "--json", "--report", "report.jsonl"},
-                                           kCameras,
-                                           "abc"});
-    EXPECT_EQ(r.status, 0) << r.errors;
-    EXPECT_EQ(Writes(r), 0u) << r.traffic;
-    EXPECT_TRUE(Contains(r.errors, "SN-A  TQ-12M-CXP")) << r.errors; // the plan
-    const std::vector<Json> results = Events(JsonLines(r.console), "result");
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0]["result"], "dry-run");
-    EXPECT_EQ(results[0]["sha256"],
-              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-}
-
-// A model fits a file name only as a whole name; a camera with an empty model fits nothing.
+// A model fits a file name only as a whole name; a camera with an empty model fits nothing. A
+// dry run shows its plan and writes nothing; the hash is of the file, not of the padded image.
 TEST(CliE2e, AllSelectsTheCamerasWhoseModelIsAWholeNameOfTheFile) {
     const std::string config = "[camera a]\nserial = A\n[camera b]\nserial = B\nmodel = TQ-12M\n"
                                "[camera c]\nserial = C\nmodel =\n";
@@ -448,19 +415,23 @@ TEST(CliE2e, AllSelectsTheCamerasWhoseModelIsAWholeNameOfTheFile) {
         {"TQ-12M-CXP.v2.bin", "A"},     {"TQ-12M_v1.bin", "B"},     {"TQ-12M-CXP-HS_v3.0.bin", ""},
         {"XTQ-12M-CXP_v2.bin", ""},     {"TQ-12M-CXP2_v1.bin", ""}, {"tq-12m-cxp_v2.bin", ""}};
     for (const auto& [file, fits] : cases) {
-        e2e::ScratchDir dir("cli-whole-" + file);
-        dir.Write(file, kContent);
-        e2e::ToolRun run = e2e::RunIn(dir.Path(), "", config);
-        run.arguments = {"update", file, "--all", "--dry-run", "--json"};
-        const e2e::ToolResult r = e2e::RunTool(run);
+        SCOPED_TRACE(file);
+        const Lines arguments = {"update", file, "--all", "--dry-run", "--json"};
+        const e2e::ToolResult r =
+            RunCli("whole-" + file, {arguments, config, "abc", "", "", 0, {}, file});
         std::string ready;
-        for (const Json& result : Events(JsonLines(r.console), "result"))
+        for (const Json& result : Events(JsonLines(r.console), "result")) {
+            EXPECT_EQ(result["sha256"],
+                      "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
             if (result["result"] == "dry-run")
                 ready += result["serial_number"].get<std::string>();
             else
-                EXPECT_EQ(result["reason"], "model register is empty") << file;
-        EXPECT_EQ(ready, fits) << file;
-        EXPECT_EQ(r.status, 1) << file << r.errors; // the empty model is refused
+                EXPECT_EQ(result["reason"], "model register is empty");
+        }
+        EXPECT_EQ(ready, fits);
+        EXPECT_EQ(r.status, 1) << r.errors; // the empty model is refused
+        EXPECT_EQ(Writes(r), 0u) << r.traffic;
+        EXPECT_TRUE(Contains(r.errors, "\n  A  TQ-12M-CXP  CXP-DEV-a on CXP-IF0  ")) << r.errors;
     }
     // Named, it is a failed check: nothing written.
     const e2e::ToolResult named =
@@ -473,10 +444,8 @@ TEST(CliE2e, AllSelectsTheCamerasWhoseModelIsAWholeNameOfTheFile) {
 // --all: cam0 and cam1 updated side by side, cam2 (another model) skipped, cam3 refused; the
 // report holds one record per attempt, each line whole.
 TEST(CliE2e, AllUpdatesMatchingCamerasAndKeepsAReport) {
-    e2e::ScratchDir dir("cli-all");
-    dir.Write(kFile, kContent);
-    dir.Write("report.jsonl", "{\"earlier\": true}\n"); // appended to, never rewritten
-    e2e::ToolRun run = e2e::RunIn(dir.Path(), "", kCameras);
+    e2e::ToolRun run = e2e::RunInScratch("cli-all", kFile, kContent, "", kCameras);
+    e2e::WriteFile(run.workingDirectory + "/report.jsonl", "{\"earlier\": true}\n"); // kept
     run.arguments = {"update", kFile, "--all", "--json", "--report", "report.jsonl"};
     e2e::ToolResult r = e2e::RunTool(run);
     EXPECT_EQ(r.status, 1) << r.errors; // the refused camera
@@ -495,7 +464,7 @@ TEST(CliE2e, AllUpdatesMatchingCamerasAndKeepsAReport) {
     EXPECT_EQ(UpdateTraffic(r, "cam2"), Lines());
     EXPECT_EQ(UpdateTraffic(r, "cam3"), Lines());
 
-    std::vector<Json> records = JsonLines(e2e::ReadFile(dir.File("report.jsonl")));
+    std::vector<Json> records = JsonLines(e2e::ReadFile(r.workingDirectory + "/report.jsonl"));
     ASSERT_EQ(records.size(), 4u);
     EXPECT_EQ(records[0], Json::parse("{\"earlier\": true}"));
     EXPECT_EQ(records[1]["serial_number"], "SN-D"); // refused before any upload began
@@ -513,31 +482,15 @@ TEST(CliE2e, AllUpdatesMatchingCamerasAndKeepsAReport) {
                            updated["upload_seconds"], updated["wait_seconds"]};
     for (const char* key : {"time_start", "time_end", "host", "upload_seconds", "wait_seconds"})
         updated.erase(key);
-    EXPECT_EQ(updated, Json({{"tool_version", "1.0.0.546"},
-                             {"producer", e2e::SimPath()},
-                             {"interface_id", "CXP-IF0"},
-                             {"device_id", "CXP-DEV0"},
-                             {"vendor", "Tevrak Imaging"},
-                             {"model", "TQ-12M-CXP"},
-                             {"manufacturer_info", "TQ-12M-CXP rev.B 12MP CoaXPress"},
-                             {"serial_number", "SN-A"},
-                             {"user_id", "line-1"},
-                             {"device_version_before", "1.0.0"},
-                             {"device_version_after", "2.0.0"},
-                             {"file", kFile},
-                             {"file_size", 4},
-                             {"upload_size", 4},
-                             {"sha256", kSha256},
-                             {"crc32", "ed82cd11"},
-                             {"result", "updated"},
-                             {"reason", ""},
-                             {"failed_address", nullptr}}))
-        << measured;
-    // The result event is the record, flat.
-    for (const Json& result : Events(events, "result"))
-        if (result["serial_number"] == "SN-A") {
-            EXPECT_EQ(result["crc32"], "ed82cd11");
-        }
+    Json expected = Json::parse(R"({"tool_version": "1.0.0.546", "interface_id": "CXP-IF0",
+        "device_id": "CXP-DEV0", "vendor": "Tevrak Imaging", "model": "TQ-12M-CXP",
+        "manufacturer_info": "TQ-12M-CXP rev.B 12MP CoaXPress", "serial_number": "SN-A",
+        "user_id": "line-1", "device_version_before": "1.0.0", "device_version_after": "2.0.0",
+        "file": "TQ-12M-CXP_v3.bin", "file_size": 4, "upload_size": 4, "crc32": "ed82cd11",
+        "sha256": "88d4266fd4e6338d13b845fcf289579d209c897823b9217da3e161936f031589",
+        "result": "updated", "reason": "", "failed_address": null})");
+    expected["producer"] = e2e::SimPath();
+    EXPECT_EQ(updated, expected) << measured;
 }
 
 // --skip-current: a camera whose last record is this image, and whose version shows it, gets
@@ -642,21 +595,18 @@ TEST(CliE2e, EachOutcomeHasItsStatusRecordAndSummary) {
         SCOPED_TRACE(c.test);
         if (c.test == "full-report" && windows)
             continue; // no full device there; the same code fails on any file
-        e2e::ScratchDir dir("cli-" + c.test);
-        dir.Write(kFile, c.content);
-        e2e::ToolRun run = e2e::RunIn(dir.Path(), "", c.config);
-        run.arguments = {"update", kFile, "--json"};
+        Cli cli{{"update", kFile, "--json"}, c.config, c.content, "", c.closeOutputOn};
         std::istringstream options(
             c.options + (Contains(c.options, "--report") ? "" : " --report report.jsonl"));
         for (std::string option; options >> option;)
-            run.arguments.push_back(option);
-        run.interruptOnOutput = c.interruptOn;
-        run.closeOutputOnOutput = c.closeOutputOn;
-        e2e::ToolResult r = e2e::RunTool(run);
+            cli.arguments.push_back(option);
+        if (!c.interruptOn.empty())
+            cli.interrupts = {{c.interruptOn}};
+        e2e::ToolResult r = RunCli(c.test, cli);
         EXPECT_EQ(r.status, c.status) << r.Diagnostics();
         EXPECT_TRUE(Contains(r.errors, c.message)) << r.errors;
         const std::vector<Json> events = JsonLines(r.console);
-        std::vector<Json> records = JsonLines(e2e::ReadFile(dir.File("report.jsonl")));
+        std::vector<Json> records = JsonLines(e2e::ReadFile(r.workingDirectory + "/report.jsonl"));
         if (records.empty())
             records = Events(events, "result");
         const auto own = std::find_if(records.begin(), records.end(),
@@ -686,24 +636,14 @@ TEST(CliE2e, EachOutcomeHasItsStatusRecordAndSummary) {
 
 // Up to the first write an interrupt ends the tool at once, even while a producer call hangs.
 TEST(CliE2e, InterruptBeforeAnyWriteEndsAtOnce) {
-    struct Case {
-        std::string test;
-        std::string delay; // of the [delay] section
-        Lines options;
-    };
-    const Case cases[] = {
-        {"hung-init", "GCInitLib = 20000\n", {}},
-        {"hung-read-dry-run", "GCReadPort = 8000\n", {"--dry-run"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.test);
-        e2e::ScratchDir dir("cli-" + c.test);
-        dir.Write(kFile, kContent);
-        e2e::ToolRun run = e2e::RunIn(dir.Path(), "", "[delay]\n" + c.delay + "[camera cam0]\n");
-        run.arguments = {"update", kFile};
-        run.arguments.insert(run.arguments.end(), c.options.begin(), c.options.end());
-        run.interruptAfterMs = 2000;
-        e2e::ToolResult r = e2e::RunTool(run);
+    const std::pair<std::string, Lines> cases[] = {
+        {"GCInitLib = 20000\n", {"update", kFile}},
+        {"GCReadPort = 8000\n", {"update", kFile, "--dry-run"}}};
+    for (const auto& [delay, arguments] : cases) {
+        SCOPED_TRACE(delay);
+        Cli cli{arguments, "[delay]\n" + delay + "[camera cam0]\n"};
+        cli.interrupts = {{"", 2000}};
+        e2e::ToolResult r = RunCli("hung-" + std::to_string(arguments.size()), cli);
         EXPECT_EQ(r.status, 130) << r.Diagnostics();
         EXPECT_LT(r.seconds, 5.0);
         EXPECT_EQ(r.errors, "interrupted before any camera was written\n");

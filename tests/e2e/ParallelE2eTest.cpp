@@ -185,10 +185,10 @@ TEST(ParallelE2e, EachCameraHasItsOwnOutcome) {
             options.insert(options.end(), {"--jobs", c.jobs});
         const bool slow = c.test == "interrupt-data"; // to be caught in the data phase
         e2e::ToolRun run = Update(c.test, Config(slow ? kSlowLink : "", c.cam1), options);
-        run.interruptOnOutput = c.interrupt;
-        run.interrupts = c.again.empty() ? 1 : 2;
-        run.secondInterruptOnOutput = c.again;
-        run.secondInterruptDelayMs = 2500; // after the first poll of the busy camera
+        if (!c.interrupt.empty())
+            run.interrupts = {{c.interrupt}};
+        if (!c.again.empty()) // after the first poll of the busy camera
+            run.interrupts.push_back({c.again, 2500});
         const e2e::ToolResult r = e2e::RunTool(run);
         EXPECT_EQ(r.status, c.status) << r.Diagnostics();
         const std::map<std::string, Json> records = Records(run);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/e2e/E2eSupport.h"
+#include "tests/support/ProcessRunner.h"
 
 namespace {
 using e2e::Contains;
@@ -22,18 +23,17 @@ bool Accepted(const e2e::ToolResult& r) {
     return Contains(r.Record("cam0.result.txt"), "\nresult = accepted\n");
 }
 
-// A full run in `dir`: producer 0, camera 0, file 0, then the key for the final wait.
-e2e::ToolResult Interactive(const std::string& dir, const std::string& cameraSettings = "") {
-    return e2e::RunTool(e2e::RunIn(
-        dir, "0\n0\n0\n\n", cameraSettings.empty() ? "" : "[camera cam0]\n" + cameraSettings));
+// A full run in a fresh working directory with one firmware file: producer 0, camera 0, file 0,
+// then the key for the final wait.
+e2e::ToolRun Interactive(const std::string& test, const std::string& file,
+                         const std::string& content, const std::string& cameraSettings = "") {
+    return e2e::RunInScratch(test, file, content, "0\n0\n0\n\n",
+                             "[camera cam0]\n" + cameraSettings);
 }
 
-// The same with one firmware file in a fresh working directory.
 e2e::ToolResult Update(const std::string& test, const std::string& file, const std::string& content,
                        const std::string& cameraSettings = "") {
-    e2e::ScratchDir dir(test);
-    dir.Write(file, content);
-    return Interactive(dir.Path(), cameraSettings);
+    return e2e::RunTool(Interactive(test, file, content, cameraSettings));
 }
 } // namespace
 
@@ -131,70 +131,102 @@ TEST(UploadE2e, SecondaryImageNeedsACameraWithASecondaryTarget) {
     EXPECT_EQ(r.Record("cam0.image.bin"), "");
 }
 
-TEST(UploadE2e, UnusableFilesAreRefusedBeforeTheCameraIsTouched) {
+TEST(UploadE2e, UnusableOrMismatchedFilesAreNeverUploaded) {
+    const uint64_t kText = ~0ull - 1, kFolder = ~0ull, kShort = 1; // else a sparse file's size
     struct Case {
-        std::string test;
-        uint64_t size; // of a sparse file: refused by its size, never read
-        std::string message;
+        std::string test, file;
+        uint64_t size;
+        std::string said;        // after the line that names the file
+        std::string camera = ""; // settings of cam0
+        unsigned long long addressSpaceLimit = 0;
     };
-    const uint64_t kFolder = ~0ull, kShort = 1;
-    for (const Case& c : {Case{"empty-file", 0, "firmware file is empty\n"},
-                          Case{"large-file", 0x80000000ull, "firmware file is too large\n"},
-                          Case{"folder", kFolder, "file open not successful\n"},
-                          Case{"short-file", kShort, "file reading error\n"}}) {
+    const Case cases[] = {
+        {"empty-file", kModel + ".bin", 0, "firmware file is empty\n"},
+        {"large-file", kModel + ".bin", 0x80000000ull, "firmware file is too large\n"},
+        {"folder", kModel + ".bin", kFolder, "file open not successful\n"},
+        // Under the size limit, and far beyond what the tool may map.
+        {"no-memory", kModel + ".bin", 1536ull << 20, "not enough memory for the firmware image\n",
+         "", 512ull << 20},
+        {"mismatch", "TQ-5M-CXP_v1.bin", kText,
+         "\nfirmware does not match this camera, program exits\n"},
+        {"blocked", kModel + "_kmt26_RT40-4D_v1.7.2_b3009.bin", kText,
+         "Firmware Update Not Supported\n"},
+        // Any name would match the empty model a failed read leaves.
+        {"model-unreadable", kModel + ".bin", kText,
+         "\ncamera model could not be read, program exits\n", "model_read_fails = yes\n"},
+        {"short-file", kModel + ".bin", kShort, "file reading error\n"}, // the last: it may skip
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.test);
-        e2e::ScratchDir dir(c.test);
-        std::string where = dir.Path();
+#if defined(_WIN32) || defined(__SANITIZE_ADDRESS__)
+        if (c.addressSpaceLimit > 0)
+            continue; // Windows and the sanitizers' shadow memory allow no address-space limit
+#endif
+        e2e::ToolRun run = Interactive(c.test, c.file, "abc", c.camera);
+        run.addressSpaceLimit = c.addressSpaceLimit;
+        const std::string file = run.workingDirectory + "/" + c.file;
         if (c.size == kShort) {
             // The build made this folder: one firmware file, a symbolic link to a kernel
             // attribute file, which states the size of a page and holds one line.
-            where = e2e::NativePath(CXP_SHORT_FILE_DIR);
-            const std::string file = where + "/" + kModel + ".bin";
+            run.workingDirectory = e2e::NativePath(CXP_SHORT_FILE_DIR);
+            const std::string link = run.workingDirectory + "/" + c.file;
             std::error_code error;
-            if (std::filesystem::file_size(file, error) <= e2e::ReadFile(file).size() || error) {
-                GTEST_SKIP() // the last case: the others have run
-                    << "no file on this host states more bytes than it holds";
-            }
+            if (std::filesystem::file_size(link, error) <= e2e::ReadFile(link).size() || error)
+                GTEST_SKIP() << "no file on this host states more bytes than it holds";
         } else if (c.size == kFolder) {
-            dir.MakeSubdir(kModel + ".bin");
-        } else {
-            dir.Write(kModel + ".bin", "");
-            std::filesystem::resize_file(dir.File(kModel + ".bin"), c.size);
+            std::filesystem::remove(file);
+            std::filesystem::create_directory(file);
+        } else if (c.size != kText) {
+            std::filesystem::resize_file(file, c.size);
         }
-        e2e::ToolResult r = Interactive(where);
-        std::filesystem::remove_all(dir.File(kModel + ".bin"));
-        EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(
-            Contains(r.console, "open file >>>" + kModel + ".bin<<<\n" + c.message + kFailed))
+        e2e::ToolResult r = e2e::RunTool(run);
+        std::filesystem::remove_all(file);
+        EXPECT_EQ(r.status, 1) << r.Diagnostics();
+        const bool opened = c.size != kText;
+        EXPECT_TRUE(Contains(r.console, opened
+                                            ? "open file >>>" + c.file + "<<<\n" + c.said + kFailed
+                                            : "selected firmware file: " + c.file + "\n" + c.said +
+                                                  "Press any key"))
             << r.console;
-        EXPECT_EQ(UpdateTraffic(r), Lines{kFinish}) << r.traffic;
-    }
-}
-
-TEST(UploadE2e, MismatchedOrBlockedFirmwareIsNeverUploaded) {
-    struct Case {
-        std::string test;
-        std::string file;
-        std::string message;
-        std::string camera; // settings of cam0
-    };
-    for (const Case& c :
-         {Case{"mismatch", "TQ-5M-CXP_v1.bin",
-               "\nfirmware does not match this camera, program exits\n", ""},
-          Case{"blocked", kModel + "_kmt26_RT40-4D_v1.7.2_b3009.bin",
-               "Firmware Update Not Supported\n", ""},
-          // Any name would match the empty model a failed read leaves.
-          Case{"model-unreadable", kModel + ".bin",
-               "\ncamera model could not be read, program exits\n", "model_read_fails = yes\n"}}) {
-        SCOPED_TRACE(c.test);
-        e2e::ToolResult r = Update(c.test, c.file, "abc", c.camera);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(Contains(r.console, "selected firmware file: " + c.file + "\n" + c.message +
-                                            "Press any key"))
-            << r.console;
-        EXPECT_EQ(UpdateTraffic(r), Lines{}) << r.traffic;
+        EXPECT_EQ(UpdateTraffic(r), opened ? Lines{kFinish} : Lines{}) << r.traffic;
         ASSERT_GE(r.traceLines.size(), 2u);
         EXPECT_EQ(r.traceLines[r.traceLines.size() - 2].rfind("TQGenTLWrapper::TLClose ", 0), 0u);
         EXPECT_EQ(r.traceLines.back(), "TQGenTLWrapper::GCCloseLib Successful");
     }
+}
+
+TEST(OperatorE2e, ConsoleTextReachesAPipeWhenItIsPrinted) {
+    e2e::ToolResult r = Update("console-as-printed", kModel + ".bin", "abcd", "busy_ms = 3000\n");
+    ASSERT_EQ(r.status, 0) << r.Diagnostics();
+    const double waiting = runner::FirstArrival(r.consoleChunks, "Please wait ...");
+    const double done = runner::FirstArrival(r.consoleChunks, "Now you can safely powercycle");
+    ASSERT_GE(waiting, 0) << r.console;
+    // The camera stays busy for 3 s after the flash command; a buffered console would hand
+    // both texts over together at the end.
+    EXPECT_GT(done - waiting, 2.0) << "Please wait at " << waiting << " s, done at " << done;
+}
+
+TEST(OperatorE2e, AnInterruptDuringTheUploadStopsItBeforeTheFlashCommand) {
+    // 5 ms a write: the data phase lasts more than a second.
+    e2e::ToolRun run =
+        Interactive("interrupted-upload", kModel + ".bin", std::string(256 * 1024, 'x'));
+    run.simConfig = "[link]\nlatency_us = 5000\n[camera cam0]\n";
+    run.interrupts = {{"remaining"}};
+    e2e::ToolResult r = e2e::RunTool(run);
+    ASSERT_EQ(r.interruptsSent, 1u) << r.Diagnostics();
+    EXPECT_EQ(r.status, 130) << r.Diagnostics();
+    const std::string ending = "\nupload interrupted, firmware not flashed\n";
+    ASSERT_GE(r.console.size(), ending.size());
+    // No failure message of the run after it, and no key wait.
+    EXPECT_EQ(r.console.substr(r.console.size() - ending.size()), ending) << r.console;
+
+    const Lines traffic = UpdateTraffic(r);
+    ASSERT_GE(traffic.size(), 5u) << r.traffic;
+    EXPECT_EQ(traffic.front(), kHeader4[0]);
+    EXPECT_EQ(traffic.back(), kFinish);
+    EXPECT_LT(traffic.size(), 3u + 256u + 1u) << "the data phase went on";
+    for (const std::string& line : traffic)
+        EXPECT_FALSE(Contains(line, "0x0000AB0C") || Contains(line, "0x0000AB10")) << line;
+    EXPECT_EQ(r.Record("cam0.result.txt"), "") << "nothing was flashed";
+    EXPECT_EQ(r.traceLines.back(), "TQGenTLWrapper::GCCloseLib Successful");
 }
