@@ -107,12 +107,10 @@ ToolRun RunInScratch(const std::string& test, const std::string& file, const std
 }
 
 ToolResult RunTool(const ToolRun& run) {
-    std::string working = run.workingDirectory;
-    if (working.empty())
-        working = ScratchDir("unnamed").Path();
+    const std::string working = NativePath(run.workingDirectory);
     // Everything the run leaves behind goes beside the working directory, not into it: the
     // tool lists the working directory as its firmware catalogue.
-    fs::path runDir = fs::path(NativePath(working)).concat(".run");
+    const fs::path runDir = fs::path(working).concat(".run");
     fs::remove_all(runDir);
     fs::create_directories(runDir / "record");
 
@@ -120,7 +118,7 @@ ToolResult RunTool(const ToolRun& run) {
     spec.program = ToolPath();
     spec.arguments = run.arguments;
     spec.standardInput = run.input;
-    spec.workingDirectory = NativePath(working);
+    spec.workingDirectory = working;
     spec.timeoutSeconds = run.timeoutSeconds;
     spec.addressSpaceLimit = run.addressSpaceLimit;
     spec.setEnv = run.env;
@@ -139,7 +137,6 @@ ToolResult RunTool(const ToolRun& run) {
     } else if (run.env.count("CXP_SIM_CONFIG") == 0) {
         spec.unsetEnv.push_back("CXP_SIM_CONFIG");
     }
-
     spec.interrupts = run.interrupts;
     spec.closeOutputOnOutput = run.closeOutputOnOutput;
 
@@ -149,14 +146,6 @@ ToolResult RunTool(const ToolRun& run) {
     ToolResult result;
     result.console = TextModeUndone(process.standardOutput);
     result.consoleChunks = process.outputChunks;
-    for (size_t i = 0; i < result.consoleChunks.size(); ++i) {
-        // A line end split between two reads.
-        std::string& bytes = result.consoleChunks[i].bytes;
-        if (i + 1 < result.consoleChunks.size() && !bytes.empty() && bytes.back() == '\r' &&
-            result.consoleChunks[i + 1].bytes.rfind('\n', 0) == 0)
-            bytes.pop_back();
-        bytes = TextModeUndone(bytes);
-    }
     result.errors = TextModeUndone(process.standardError);
     result.status = process.exitStatus;
     result.timedOut = process.timedOut;
@@ -165,7 +154,7 @@ ToolResult RunTool(const ToolRun& run) {
     result.interruptsSent = process.interruptsSent;
     result.trace = ReadFile(tracePath);
     result.traceLines = SplitLines(result.trace);
-    result.workingDirectory = NativePath(working);
+    result.workingDirectory = working;
     result.recordDir = (runDir / "record").string();
     result.traffic = ReadFile((runDir / "record" / "traffic.log").string());
     result.trafficLines = SplitLines(result.traffic);

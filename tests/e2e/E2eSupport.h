@@ -50,7 +50,8 @@ struct ToolRun {
 
 struct ToolResult {
     std::string console; // standard output
-    // The same text by arrival (runner::FirstArrival finds when a text arrived).
+    // The raw standard output ("\r\n" line ends on Windows) by arrival: runner::FirstArrival
+    // finds when a text without line ends arrived.
     std::vector<runner::OutputChunk> consoleChunks;
     std::string errors; // standard error
     std::string trace;  // the CXP_FWUPDATE_TRACE file
