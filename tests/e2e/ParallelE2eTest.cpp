@@ -11,6 +11,7 @@
 
 // Four cameras updated side by side by one run of the command line.
 namespace {
+using e2e::Contains;
 using e2e::Json;
 using Lines = std::vector<std::string>;
 
@@ -95,6 +96,8 @@ TEST(ParallelE2e, FourCamerasAtOnceTakeAboutTheTimeOfOne) {
             const bool updated = all || i == selected;
             EXPECT_EQ(Shape(r, kCameras[i]), updated ? kUpdated : "") << kCameras[i];
             EXPECT_EQ(r.Record(kCameras[i] + ".image.bin"), updated ? image : "") << kCameras[i];
+            EXPECT_EQ(Contains(r.Record(kCameras[i] + ".result.txt"), "result = accepted"),
+                      updated);
         }
         if (!all) {
             oneByOne += r.seconds;
