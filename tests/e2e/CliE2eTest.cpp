@@ -87,26 +87,23 @@ TEST(CliE2e, ListShowsEveryCameraAsTextAndAsJson) {
     const Lines rows = e2e::SplitLines(text.console);
     ASSERT_EQ(rows.size(), 6u) << text.console;
     EXPECT_EQ(rows[0], "producer " + e2e::SimPath());
-    EXPECT_EQ(std::regex_replace(rows[1], std::regex(" +"), " "),
-              " INTERFACE DEVICE VENDOR MODEL MANUFACTURER INFO DEVICE VERSION SERIAL NUMBER "
-              "USER ID COAXPRESS");
-    EXPECT_EQ(std::regex_replace(rows[2], std::regex(" +"), " "),
-              " CXP-IF0 CXP-DEV0 Tevrak Imaging TQ-12M-CXP TQ-12M-CXP rev.B 12MP CoaXPress 1.0.0 "
-              "SN-A line-1 yes");
+    auto spaced = [&rows](size_t k) { return std::regex_replace(rows[k], std::regex(" +"), " "); };
+    EXPECT_EQ(spaced(1), " INTERFACE DEVICE VENDOR MODEL MANUFACTURER INFO DEVICE VERSION SERIAL "
+                         "NUMBER USER ID COAXPRESS");
+    EXPECT_EQ(spaced(2), " CXP-IF0 CXP-DEV0 Tevrak Imaging TQ-12M-CXP TQ-12M-CXP rev.B 12MP "
+                         "CoaXPress 1.0.0 SN-A line-1 yes");
     EXPECT_EQ(rows[2].find("SN-A"), rows[1].find("SERIAL NUMBER")); // aligned
-    EXPECT_EQ(std::regex_replace(rows[5], std::regex(" +"), " "),
-              " CXP-IF0 CXP-DEV-cam3 Tevrak Imaging TQ-12M-CXP TQ-12M-CXP rev.B 12MP CoaXPress "
-              "(unreadable) SN-D - no");
+    EXPECT_EQ(spaced(5), " CXP-IF0 CXP-DEV-cam3 Tevrak Imaging TQ-12M-CXP TQ-12M-CXP rev.B 12MP "
+                         "CoaXPress (unreadable) SN-D - no");
 
     e2e::ToolResult json = RunCli("list-json", {{"list", "--json"}, config});
     EXPECT_EQ(json.status, 0) << json.errors;
     const std::vector<Json> documents = JsonLines(json.console);
     ASSERT_EQ(documents.size(), 1u) << json.console;
-    const Json& list = documents[0];
-    EXPECT_EQ(list["tool"], "cxp-fwupdate");
-    EXPECT_EQ(list["version"], "1.0.0.546");
-    ASSERT_EQ(list["producers"].size(), 1u);
-    const Json& producer = list["producers"][0];
+    EXPECT_EQ(documents[0]["tool"], "cxp-fwupdate");
+    EXPECT_EQ(documents[0]["version"], "1.0.0.546");
+    ASSERT_EQ(documents[0]["producers"].size(), 1u);
+    const Json& producer = documents[0]["producers"][0];
     EXPECT_EQ(producer["path"], e2e::SimPath());
     EXPECT_TRUE(producer["error"].is_null());
     ASSERT_EQ(producer["cameras"].size(), 4u);
