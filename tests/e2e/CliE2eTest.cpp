@@ -135,19 +135,6 @@ TEST(CliE2e, ListShowsEveryCameraAsTextAndAsJson) {
     EXPECT_EQ(refused["cameras"], Json::array());
 }
 
-TEST(CliE2e, TraceGoesWhereTheCommandLineSays) {
-    e2e::ScratchDir dir("cli-trace-chosen");
-    const std::string chosen = dir.File("chosen.log");
-    const e2e::ToolResult r = RunCli("trace", {{"list", "--trace", chosen}});
-    EXPECT_EQ(r.status, 0) << r.errors;
-    EXPECT_EQ(r.trace, ""); // CXP_FWUPDATE_TRACE is set, but --trace wins
-    EXPECT_TRUE(Contains(e2e::ReadFile(chosen), "TQGenTLWrapper::GCInitLib Successful!"));
-    const e2e::ToolResult bad = RunCli("trace-bad", {{"list", "--trace", chosen + "/x.log"}});
-    EXPECT_EQ(bad.status, 2);
-    EXPECT_TRUE(Contains(bad.errors, "cannot open the trace file " + chosen)) << bad.errors;
-    EXPECT_EQ(bad.traffic, "");
-}
-
 // Every interface or device that could not be listed is a problem, named with the call and
 // the producer's error.
 TEST(CliE2e, ListSaysWhatCouldNotBeListedOrStarted) {
@@ -204,16 +191,20 @@ TEST(CliE2e, ListSaysWhatCouldNotBeListedOrStarted) {
     }
 
     // Two producers that leave a thread running after GCCloseLib: the first one's runs while
-    // the second lists its cameras over a slow link. Beside them, a folder is no producer.
+    // the second lists its cameras over a slow link. Beside them, a folder is no producer. The
+    // trace goes where --trace says, not to CXP_FWUPDATE_TRACE.
     e2e::ScratchDir copy("cli-linger-copy");
     std::filesystem::copy_file(e2e::SimPath(), copy.File("copy.cti"));
     copy.MakeSubdir("X.cti.p");
     const std::string slow = "[library]\nlinger_thread = yes\n[link]\nlatency_us = 5000\n";
     const std::string path = e2e::SimDirectory() + platform::kPathListSeparator + copy.Path();
-    e2e::ToolResult r = RunCli("linger", {{"list"}, kThree + slow, kContent, path});
+    const Lines arguments = {"list", "--trace", copy.File("chosen.log")};
+    e2e::ToolResult r = RunCli("linger", {arguments, kThree + slow, kContent, path});
     EXPECT_EQ(r.status, 0) << r.errors;
     EXPECT_EQ(Count(r.console, "TQ12M0004"), 2u) << r.console;
     EXPECT_FALSE(Contains(r.console + r.errors, "X.cti.p"));
+    EXPECT_EQ(r.trace, "");
+    EXPECT_TRUE(Contains(e2e::ReadFile(copy.File("chosen.log")), "GCInitLib Successful!"));
 }
 
 // Under --all each camera is updated once, however many devices reach it, and one the producer
@@ -312,6 +303,9 @@ TEST(CliE2e, RefusalsWriteNothingAndExitWithTwo) {
         {"missing", "not found", {{"update", "TQ-12M-CXP_none.bin", "--camera", "SN-A"}}},
         {"empty", "is empty", {{"update", kFile, "--camera", "SN-A"}, kCameras, ""}},
         {"producers", "several producers", {{"update", kFile}, kCameras, kContent, both}},
+        {"trace",
+         "cannot open the trace file " + kFile + "/x.log",
+         {{"list", "--trace", kFile + "/x.log"}}},
         // By its size alone: a sparse file of 2 GiB is never read.
         {"large",
          "too large",
