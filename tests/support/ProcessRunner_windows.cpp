@@ -105,7 +105,8 @@ bool Start(const ProcessSpec& spec, Child& child, std::string& error) {
                   CreatePipe(&ours[2], &theirs[2], &inherit, 0);
         for (HANDLE own : ours) // only the child's ends are inherited
             ok = ok && SetHandleInformation(own, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup{sizeof startup};
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = theirs[0];
         startup.hStdOutput = theirs[1];
