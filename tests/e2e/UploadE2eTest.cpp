@@ -37,30 +37,52 @@ e2e::ToolResult Update(const std::string& test, const std::string& file, const s
 }
 } // namespace
 
+// "abc" padded to a word and flashed; a secondary image only into a camera with a secondary
+// target ("Secondary" with a capital initial is a primary image: no target register).
 TEST(UploadE2e, ThreeByteImageIsPaddedFlashedAndAwaitedWhileTheCameraIsBusy) {
-    // "Secondary" with a capital initial is a primary image: no target register.
-    const std::string file = kModel + "_FW_Secondary_v2.bin";
-    e2e::ToolResult r = Update("upload-abc", file, "abc", "busy_reads = 2\n");
-    ASSERT_FALSE(r.timedOut);
-    EXPECT_EQ(r.status, 0);
     const std::string rule = "----------------------------------------------------\n";
-    EXPECT_TRUE(Contains(
-        r.console, "\nFW File: [0]\nName: " + file +
-                       "\n\nchoose a file >>>\nselected firmware file: " + file +
-                       "\nopen file >>>" + file + "<<<\nfile size 3, upload size 4, crc " +
-                       "a75d6850\n\rremaining 4    \rupload done     \nflash to eeprom\n" + rule +
-                       "WARN: NOT YET FINISHED, DON'T PLUGOUT THIS CAMERA!! \nWARN: PLEASE WAIT " +
-                       "UNTIL THIS CAMERA APPEARS AGAIN!! \n" + rule + "Please wait ..." + kDone +
-                       "Press any key"))
-        << r.console;
-    // Console text reaches a pipe as printed: the 2 s pause after the flash command between.
-    const double waiting = runner::FirstArrival(r.consoleChunks, "Please wait ...");
-    EXPECT_GT(runner::FirstArrival(r.consoleChunks, "Now you can safely") - waiting, 2.0);
-    Lines expected = kHeader4;
-    expected.insert(expected.end(), {"W 0x70000000 4 0 61626300", "W 0x0000AB0C 4 0 A75D6850",
-                                     "W 0x0000AB10 4 0 00000001", "R 0x0000AB0C 4 -1011",
-                                     "R 0x0000AB0C 4 -1011", "R 0x0000AB0C 4 0 A75D6850", kFinish});
-    EXPECT_EQ(UpdateTraffic(r), expected) << r.traffic;
+    const std::string primary = kModel + "_FW_Secondary_v2.bin",
+                      secondary = kModel + "_secondary_v2.bin";
+    const std::string flashed = "W 0x0000AB0C 4 0 A75D6850\nW 0x0000AB10 4 0 00000001\n";
+    struct Case {
+        std::string test, file, camera; // camera: settings of cam0
+        int status;
+        std::string said, traffic; // a part of the console, and all of the update's traffic
+    };
+    const Case cases[] = {
+        {"upload-abc", primary, "busy_reads = 2\n", 0,
+         "\nFW File: [0]\nName: " + primary + "\n\nchoose a file >>>\nselected firmware file: " +
+             primary + "\nopen file >>>" + primary + "<<<\nfile size 3, upload size 4, crc " +
+             "a75d6850\n\rremaining 4    \rupload done     \nflash to eeprom\n" + rule +
+             "WARN: NOT YET FINISHED, DON'T PLUGOUT THIS CAMERA!! \nWARN: PLEASE WAIT UNTIL THIS " +
+             "CAMERA APPEARS AGAIN!! \n" + rule + "Please wait ..." + kDone + "Press any key",
+         "W 0x70000000 4 0 61626300\n" + flashed +
+             "R 0x0000AB0C 4 -1011\nR 0x0000AB0C 4 -1011\nR 0x0000AB0C 4 0 A75D6850\n"},
+        {"secondary-accepted", secondary, "secondary_fpga = yes\n", 0,
+         "crc a75d6850\nFW for secondary FPGA\n\rremaining 4",
+         "W 0x0000AB14 4 0 00000002\nR 0x0000AB14 4 0 00000002\nW 0x70000000 4 0 61626300\n" +
+             flashed + "R 0x0000AB0C 4 0 A75D6850\n"},
+        {"secondary-refused", secondary, "", 1,
+         "FW for secondary FPGA\nunable to update secondary FPGA of camera Error \n" + kFailed,
+         "W 0x0000AB14 4 0 00000002\nR 0x0000AB14 4 0 00000001\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.test);
+        const e2e::ToolResult r = Update(c.test, c.file, "abc", c.camera);
+        EXPECT_EQ(r.status, c.status) << r.Diagnostics();
+        EXPECT_TRUE(Contains(r.console, c.said)) << r.console;
+        Lines traffic = kHeader4;
+        for (const std::string& line : e2e::SplitLines(c.traffic + kFinish))
+            traffic.push_back(line);
+        EXPECT_EQ(UpdateTraffic(r), traffic) << r.traffic;
+        EXPECT_EQ(r.Record("cam0.image.bin"), c.status == 0 ? std::string("abc\0", 4) : "");
+        EXPECT_EQ(Accepted(r), c.status == 0) << r.Record("cam0.result.txt");
+        // Console text reaches a pipe as printed: the 2 s pause after the flash command between.
+        const double waiting = runner::FirstArrival(r.consoleChunks, "Please wait ...");
+        if (c.status == 0) {
+            EXPECT_GT(runner::FirstArrival(r.consoleChunks, "Now you can safely") - waiting, 2.0);
+        }
+    }
 }
 
 TEST(UploadE2e, ImageGoesOutInChunksTheNameIsNeverAFormatAndAFailedChunkIsNeverFlashed) {
@@ -99,32 +121,6 @@ TEST(UploadE2e, ImageGoesOutInChunksTheNameIsNeverAFormatAndAFailedChunkIsNeverF
     ASSERT_EQ(traffic.size(), 6u) << r.traffic;
     EXPECT_EQ(traffic[4], "W 0x70000400 4 -1010 " + std::string(last).substr(17));
     EXPECT_EQ(traffic[5], kFinish);
-    EXPECT_EQ(r.Record("cam0.image.bin"), "");
-}
-
-TEST(UploadE2e, SecondaryImageNeedsACameraWithASecondaryTarget) {
-    const std::string file = kModel + "_secondary_v2.bin";
-    Lines header = kHeader4;
-    header.push_back("W 0x0000AB14 4 0 00000002");
-    e2e::ToolResult r = Update("secondary-accepted", file, "abc", "secondary_fpga = yes\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(Contains(r.console, "crc a75d6850\nFW for secondary FPGA\n\rremaining 4"))
-        << r.console;
-    Lines traffic = UpdateTraffic(r);
-    ASSERT_GE(traffic.size(), 6u) << r.traffic;
-    EXPECT_EQ(Lines(traffic.begin(), traffic.begin() + 4), header);
-    EXPECT_EQ(traffic[4], "R 0x0000AB14 4 0 00000002");
-    EXPECT_EQ(traffic[5], "W 0x70000000 4 0 61626300");
-    EXPECT_TRUE(Accepted(r));
-
-    r = Update("secondary-refused", file, "abc");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(Contains(r.console, "FW for secondary FPGA\n"
-                                    "unable to update secondary FPGA of camera Error \n" +
-                                        kFailed))
-        << r.console;
-    header.insert(header.end(), {"R 0x0000AB14 4 0 00000001", kFinish});
-    EXPECT_EQ(UpdateTraffic(r), header) << r.traffic;
     EXPECT_EQ(r.Record("cam0.image.bin"), "");
 }
 
