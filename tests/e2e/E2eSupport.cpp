@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -49,14 +48,9 @@ void WriteFile(const std::string& path, const std::string& content) {
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
@@ -85,31 +79,20 @@ std::string ToolResult::Record(const std::string& name) const {
 }
 
 std::string ToolResult::Diagnostics() const {
-    char head[160];
-    std::snprintf(head, sizeof head, "status %d%s after %.3f s, %u interrupt(s) sent", status,
-                  timedOut ? " (timed out)" : "", seconds, interruptsSent);
-    std::string text = head;
-    for (const auto& [label, value] : {std::pair{"start error", &startError},
-                                       {"interrupt error", &interruptError},
-                                       {"standard error", &errors}})
-        if (!value->empty())
-            text += std::string("\n") + label + ": " + *value;
-    return text;
+    return "status " + std::to_string(status) + (timedOut ? " (timed out)" : "") + " after " +
+           std::to_string(seconds) + " s, " + std::to_string(interruptsSent) +
+           " interrupt(s) sent" + (startError.empty() ? "" : "\nstart error: " + startError) +
+           (errors.empty() ? "" : "\nstandard error: " + errors);
 }
 
 namespace {
 // A Windows program's standard output is in text mode: every "\n" arrives as "\r\n". The
 // tests compare the text the tool wrote, so the pairs become line ends again (a lone "\r",
 // as in the progress line, stays).
-std::string TextModeUndone(const std::string& text) {
-    std::string plain;
-    plain.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            continue;
-        plain.push_back(text[i]);
-    }
-    return plain;
+std::string TextModeUndone(std::string text) {
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+        text.erase(at, 1);
+    return text;
 }
 } // namespace
 
@@ -122,13 +105,19 @@ ToolRun RunIn(const std::string& workingDirectory, const std::string& input,
     return run;
 }
 
+ToolRun RunInScratch(const std::string& test, const std::string& file, const std::string& content,
+                     const std::string& input, const std::string& simConfig) {
+    ScratchDir dir(test);
+    if (!file.empty())
+        dir.Write(file, content);
+    return RunIn(dir.Path(), input, simConfig);
+}
+
 ToolResult RunTool(const ToolRun& run) {
-    std::string working = run.workingDirectory;
-    if (working.empty())
-        working = ScratchDir("unnamed").Path();
+    const std::string working = NativePath(run.workingDirectory);
     // Everything the run leaves behind goes beside the working directory, not into it: the
     // tool lists the working directory as its firmware catalogue.
-    fs::path runDir = U(NativePath(working)).concat(".run");
+    const fs::path runDir = U(working).concat(".run");
     fs::remove_all(runDir);
     fs::create_directories(runDir / "record");
 
@@ -136,7 +125,7 @@ ToolResult RunTool(const ToolRun& run) {
     spec.program = ToolPath();
     spec.arguments = run.arguments;
     spec.standardInput = run.input;
-    spec.workingDirectory = NativePath(working);
+    spec.workingDirectory = working;
     spec.timeoutSeconds = run.timeoutSeconds;
     spec.addressSpaceLimit = run.addressSpaceLimit;
     spec.setEnv = run.env;
@@ -155,12 +144,7 @@ ToolResult RunTool(const ToolRun& run) {
     } else if (run.env.count("CXP_SIM_CONFIG") == 0) {
         spec.unsetEnv.push_back("CXP_SIM_CONFIG");
     }
-
-    spec.interruptOnOutput = run.interruptOnOutput;
     spec.interrupts = run.interrupts;
-    spec.secondInterruptOnOutput = run.secondInterruptOnOutput;
-    spec.secondInterruptDelayMs = run.secondInterruptDelayMs;
-    spec.interruptAfterMs = run.interruptAfterMs;
     spec.closeOutputOnOutput = run.closeOutputOnOutput;
 
     runner::ProcessResult process = runner::RunProcess(spec);
@@ -169,23 +153,15 @@ ToolResult RunTool(const ToolRun& run) {
     ToolResult result;
     result.console = TextModeUndone(process.standardOutput);
     result.consoleChunks = process.outputChunks;
-    for (size_t i = 0; i < result.consoleChunks.size(); ++i) {
-        // A line end split between two reads.
-        std::string& bytes = result.consoleChunks[i].bytes;
-        if (i + 1 < result.consoleChunks.size() && !bytes.empty() && bytes.back() == '\r' &&
-            result.consoleChunks[i + 1].bytes.rfind('\n', 0) == 0)
-            bytes.pop_back();
-        bytes = TextModeUndone(bytes);
-    }
     result.errors = TextModeUndone(process.standardError);
     result.status = process.exitStatus;
     result.timedOut = process.timedOut;
     result.startError = process.startError;
     result.seconds = process.endSeconds;
     result.interruptsSent = process.interruptsSent;
-    result.interruptError = process.interruptError;
     result.trace = ReadFile(tracePath);
     result.traceLines = SplitLines(result.trace);
+    result.workingDirectory = working;
     result.recordDir = (runDir / "record").u8string();
     result.traffic = ReadFile((runDir / "record" / "traffic.log").u8string());
     result.trafficLines = SplitLines(result.traffic);
@@ -194,6 +170,26 @@ ToolResult RunTool(const ToolRun& run) {
 
 int StatusFor(int code) {
     return runner::ExitStatusSeenForCode(code);
+}
+
+std::vector<Json> JsonLines(const std::string& text) {
+    std::vector<Json> values;
+    for (const std::string& line : SplitLines(text)) {
+        try {
+            values.push_back(Json::parse(line));
+        } catch (const Json::exception& error) {
+            ADD_FAILURE() << "not JSON: " << line << " (" << error.what() << ")";
+        }
+    }
+    return values;
+}
+
+std::vector<Json> Events(const std::vector<Json>& events, const std::string& kind) {
+    std::vector<Json> found;
+    for (const Json& event : events)
+        if (event.value("event", "") == kind)
+            found.push_back(event);
+    return found;
 }
 
 bool Contains(const std::string& text, const std::string& part) {

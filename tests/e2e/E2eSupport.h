@@ -1,5 +1,6 @@
 #pragma once
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -42,19 +43,15 @@ struct ToolRun {
     std::string simConfig;                  // text of a simulator configuration, or ""
     std::map<std::string, std::string> env; // anything else
     unsigned timeoutSeconds = 120;
-    unsigned long long addressSpaceLimit = 0; // bytes; POSIX only (runner::ProcessSpec)
-    // Interrupts as a user's Ctrl-C, as in runner::ProcessSpec (texts in the raw output).
-    std::string interruptOnOutput;
-    unsigned interrupts = 1;
-    std::string secondInterruptOnOutput;
-    unsigned secondInterruptDelayMs = 0;
-    unsigned interruptAfterMs = 0;
-    std::string closeOutputOnOutput; // then standard output is a closed pipe
+    unsigned long long addressSpaceLimit = 0;  // bytes; POSIX only (runner::ProcessSpec)
+    std::vector<runner::Interrupt> interrupts; // as a user's Ctrl-C (texts in the raw output)
+    std::string closeOutputOnOutput;           // then standard output is a closed pipe
 };
 
 struct ToolResult {
     std::string console; // standard output
-    // The same text by arrival (runner::FirstArrival finds when a text arrived).
+    // The raw standard output ("\r\n" line ends on Windows) by arrival: runner::FirstArrival
+    // finds when a text without line ends arrived.
     std::vector<runner::OutputChunk> consoleChunks;
     std::string errors; // standard error
     std::string trace;  // the CXP_FWUPDATE_TRACE file
@@ -64,23 +61,30 @@ struct ToolResult {
     std::string startError; // why the tool could not be started (see runner::ProcessResult)
     double seconds = -1;    // from the start to the end of the tool
     unsigned interruptsSent = 0;
-    std::string interruptError;
-    std::string recordDir; // CXP_SIM_RECORD_DIR of this run
-    std::string traffic;   // recordDir/traffic.log
+    std::string workingDirectory; // of this run
+    std::string recordDir;        // CXP_SIM_RECORD_DIR of this run
+    std::string traffic;          // recordDir/traffic.log
     std::vector<std::string> trafficLines;
     std::string Record(const std::string& name) const; // a file of recordDir
-    // Status, time, start and interrupt errors and standard error, for assertion messages.
+    // Status, time, start error and standard error, for assertion messages.
     std::string Diagnostics() const;
 };
 
 // A run in `workingDirectory` with this standard input and simulator configuration.
 ToolRun RunIn(const std::string& workingDirectory, const std::string& input,
               const std::string& simConfig = "");
+// The same in a fresh ScratchDir(test) that holds `file` with `content` (none when "").
+ToolRun RunInScratch(const std::string& test, const std::string& file, const std::string& content,
+                     const std::string& input, const std::string& simConfig = "");
 
 // Runs the tool in run.workingDirectory with CXP_FWUPDATE_TRACE and CXP_SIM_RECORD_DIR pointing
 // into a "run" folder beside it (emptied first), CXP_SIM_CONFIG at a file holding run.simConfig
 // when that is not empty. A tool that could not be started fails the current test.
 ToolResult RunTool(const ToolRun& run);
+
+using Json = nlohmann::json;
+std::vector<Json> JsonLines(const std::string& text); // one document a line, or the test fails
+std::vector<Json> Events(const std::vector<Json>& events, const std::string& kind);
 
 bool Contains(const std::string& text, const std::string& part);
 size_t Count(const std::string& text, const std::string& part); // overlapping ones too

@@ -16,12 +16,7 @@ using Lines = std::vector<std::string>;
 // Stops at the camera prompt: the listing is complete, then input ends and the producer is
 // torn down.
 e2e::ToolResult RunToCameraPrompt(const std::string& name, const std::string& simConfig) {
-    e2e::ScratchDir dir(name);
-    return e2e::RunTool(e2e::RunIn(dir.Path(), "0\n", simConfig));
-}
-
-bool Has(const Lines& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
+    return e2e::RunTool(e2e::RunInScratch(name, "", "", "0\n", simConfig));
 }
 
 // Each distinct handle (16 upper-case hex digits after "hName:0x" or "hName: 0x") becomes {W},
@@ -34,9 +29,8 @@ Lines NameHandles(const Lines& lines, Lines& handles) {
         size_t tail = 0;
         for (std::sregex_iterator m(line.begin(), line.end(), handle), end; m != end; ++m) {
             const size_t n = std::find(handles.begin(), handles.end(), (*m)[2]) - handles.begin();
-            if (n == handles.size()) {
+            if (n == handles.size())
                 handles.push_back((*m)[2]);
-            }
             text +=
                 m->prefix().str() + (*m)[1].str() + "{" + "WTIDP?"[std::min<size_t>(n, 5)] + "}";
             tail = m->position() + m->length();
@@ -48,11 +42,14 @@ Lines NameHandles(const Lines& lines, Lines& handles) {
 
 Lines InfoLines(const std::string& head, std::initializer_list<int> commands) {
     Lines lines;
-    for (int command : commands) {
+    for (int command : commands)
         lines.push_back(head + "iInfoCmd:" + std::to_string(command));
-    }
     return lines;
 }
+
+const std::string kBanner = "Tevrak CXP-Firmware Update Tool v1.0.0.546\n\n";
+const std::string kCtiHeading = "Discover all available CTI Files:\n"
+                                "---------------------------------\n";
 
 void Append(Lines& to, const Lines& more) {
     to.insert(to.end(), more.begin(), more.end());
@@ -80,14 +77,12 @@ TEST(EnumerationE2e, HappyPathTracesEveryCallFromLoadToShutdownAndListsTheCamera
     Append(expected, InfoLines(w + "IFGetDeviceInfo " + dev, deviceCommands));
     Append(expected, {w + "IFOpenDevice " + dev + "Flags:0x3 hDevice:0x{D}", "hDevice: 0x{D}"});
     Append(expected, InfoLines(w + "DevGetInfo hDevice:0x{D} ", deviceCommands));
-    for (int pass = 0; pass < 2; ++pass) { // once while opening, once for the camera
+    for (int pass = 0; pass < 2; ++pass) // once while opening, once for the camera
         Append(expected,
                {w + "DevGetPort hDevice:0x{D} hRemoteDevice:0x{P}", "hRemoteDevice: 0x{P}"});
-    }
     Append(expected, InfoLines(w + "DevGetInfo hDevice:0x{D} ", deviceCommands));
-    for (const char* address : {"2020", "2040", "20B0"}) { // the camera listing
+    for (const char* address : {"2020", "2040", "20B0"}) // the camera listing
         expected.push_back(w + "GCReadPort hPort:0x{P} Address:0x000000000000" + address);
-    }
     Append(expected, {w + "DevClose hDevice:0x{D}", w + "IFClose hIface:0x{I}",
                       w + "TLClose hTL:0x{T}", w + "GCCloseLib Successful"});
 
@@ -168,7 +163,7 @@ serial_read_fails = yes
 serial =
 )");
     ASSERT_FALSE(r.timedOut);
-    EXPECT_FALSE(Has(r.traceLines, "REMOTEDEV Exited")) << r.trace;
+    EXPECT_FALSE(Contains(r.trace, "REMOTEDEV Exited")) << r.trace;
     EXPECT_TRUE(Contains(r.console, "\nCamera Nr: [2]\n")) << r.console;
     EXPECT_EQ(Count(r.console, "serialNumber: \n\n"), 3u);
 }
@@ -180,34 +175,29 @@ TEST(EnumerationE2e, NoInterfaceMeansNoCamera) {
     ASSERT_NE(none, std::string::npos) << r.console;
     EXPECT_NE(r.console.find("!!!No camera found!!!\n", none), std::string::npos);
     EXPECT_FALSE(Contains(r.console, "choose a camera"));
-    EXPECT_TRUE(Has(r.traceLines, "!!!No Interface Found!!!"));
+    EXPECT_TRUE(Contains(r.trace, "\n!!!No Interface Found!!!\n"));
     // Nothing was opened: the shutdown closes only the system and the library.
     auto wrapper = std::find_if(r.traceLines.begin(), r.traceLines.end(),
                                 [](auto& line) { return line.rfind("hWrapper", 0) == 0; });
     ASSERT_NE(wrapper, r.traceLines.end());
     Lines closes;
-    for (auto it = wrapper; it != r.traceLines.end(); ++it) {
-        if (Contains(*it, "Close")) {
+    for (auto it = wrapper; it != r.traceLines.end(); ++it)
+        if (Contains(*it, "Close"))
             closes.push_back(it->substr(0, it->find(' ')));
-        }
-    }
     EXPECT_EQ(closes, (Lines{"TQGenTLWrapper::TLClose", "TQGenTLWrapper::GCCloseLib"}));
 }
 
 TEST(EnumerationE2e, UnusableProducersAreRefusedBeforeAnyCall) {
     // A file that is not a library.
-    e2e::ScratchDir dir("enum-broken");
-    std::string producers = dir.MakeSubdir("producers");
-    e2e::WriteFile((std::filesystem::path(producers) / "broken.cti").string(),
-                   "this is not a library\n");
-    e2e::ToolRun run = e2e::RunIn(dir.Path(), "0\n");
-    run.genTLPath = producers;
+    e2e::ToolRun run = e2e::RunInScratch("enum-broken", "", "", "0\n");
+    e2e::ScratchDir producers("enum-broken-cti");
+    producers.Write("broken.cti", "this is not a library\n");
+    run.genTLPath = producers.Path();
     e2e::ToolResult r = e2e::RunTool(run);
     ASSERT_FALSE(r.timedOut);
     EXPECT_EQ(r.status, e2e::StatusFor(1));
     // The loader's own reason follows, not the stand-in for a missing one.
-    const std::string refusal =
-        "!!! Can not load producer " + e2e::NativePath(producers + "/broken.cti") + ": ";
+    const std::string refusal = "!!! Can not load producer " + producers.File("broken.cti") + ": ";
     ASSERT_TRUE(Contains(r.console, refusal)) << r.console;
     const std::string reason = r.console.substr(r.console.find(refusal) + refusal.size());
     EXPECT_TRUE(reason[0] != '\n' && reason.rfind("error code ", 0) != 0) << reason;
@@ -225,4 +215,31 @@ TEST(EnumerationE2e, UnusableProducersAreRefusedBeforeAnyCall) {
     EXPECT_EQ(Count(r.trace, "GetProcAddress Failed!"), 1u);
     EXPECT_FALSE(Contains(r.trace, "TQGenTLWrapper::"));
     EXPECT_FALSE(Contains(r.trace, "hWrapper"));
+}
+
+// Without a search path, without a producer in it, and with input that ends before a choice.
+TEST(Foundation, RunsWithoutAProducerEndInOrder) {
+    e2e::ToolRun run = e2e::RunInScratch("no-search-path", "", "", "0\n");
+    run.genTLPathSet = false;
+    e2e::ToolResult r = e2e::RunTool(run);
+    EXPECT_EQ(r.console, kBanner + "LIB doesn't exist!\n"); // and no final wait
+    EXPECT_EQ(r.status, e2e::StatusFor(-1));
+    EXPECT_TRUE(Contains(r.trace, "LIB doesn't exist!\n")) << r.trace;
+
+    run = e2e::RunInScratch("no-producer", "", "", "0\n");
+    run.genTLPath = e2e::ScratchDir("no-producer-cti").Path();
+    r = e2e::RunTool(run);
+    EXPECT_EQ(r.console.rfind(kBanner + kCtiHeading + "No cti file found!\n", 0), 0u) << r.console;
+    EXPECT_FALSE(Contains(r.console, "choose a file"));
+    EXPECT_TRUE(Contains(r.console, "Press any key to continue"));
+    EXPECT_EQ(r.status, 1);
+
+    r = e2e::RunTool(e2e::RunInScratch("closed-input", "", "", "7\n"));
+    const std::string listing = kBanner + kCtiHeading + "\nCTI File: [0]\nName: " + e2e::SimPath();
+    EXPECT_EQ(r.console.rfind(listing + "\n", 0), 0u) << r.console;
+    EXPECT_TRUE(Contains(r.console, "\nchoose a file >>>\nInvalid choice: [7]\n\n"
+                                    "\nchoose a file >>>\n\nend of input, program exits\n"))
+        << r.console;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(Contains(r.trace, "GCInitLib")) << r.trace; // nothing of the producer called
 }
