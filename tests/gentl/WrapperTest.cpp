@@ -328,7 +328,7 @@ TEST(GenTLContext, CameraTextsStayWithinTheirRegistersAndAFailedReadGivesNothing
                             {0x2040, std::string(48, 'F')},
                             {0x20B0, "0123456789ABCDEF"}};
     TQGenTLWrapper wrapper(fake::Symbols());
-    TQRemoteDevice camera{fake::H(0x8400), nullptr, nullptr, &wrapper, "", "", ""};
+    TQRemoteDevice camera{fake::H(0x8400), nullptr, nullptr, &wrapper, {}};
     RemoteDeviceInfo info;
     EXPECT_EQ(camera.ReadRemoteDeviceInfo(info), 0);
     EXPECT_EQ(info.model, std::string(32, 'M'));
