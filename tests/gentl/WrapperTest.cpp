@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,7 +24,6 @@ struct Interface {
 };
 // The 1-based number of the call that fails (0: every call), and the code it returns.
 using Fault = std::pair<int, GC_ERROR>;
-
 // A device's serial number is its ID; its camera registers are texts by address, others zero.
 struct Producer {
     std::vector<Interface> interfaces;
@@ -35,7 +35,6 @@ struct Producer {
     std::vector<size_t> closed;      // devices by opening order, in closing order
 } producer;
 const auto Reset = []() -> Producer& { return producer = Producer(); };
-
 // Handles: the system 0x7100, interface i 0x7200 + 0x10 i, the n-th device opened 0x7400 + 0x10 n
 // and its port 0x8400 + 0x10 n.
 const auto H = [](uintptr_t value) { return reinterpret_cast<void*>(value); };
@@ -59,7 +58,6 @@ struct Entry {
     static size_t At(V h, uintptr_t base) { return (uintptr_t(h) - base) / 0x10; } // huge below
     static Interface* If(V h) { return Nth(producer.interfaces, At(h, kInterfaces)); }
     static std::string* Opened(V h, uintptr_t base) { return Nth(producer.opened, At(h, base)); }
-    static GC_ERROR Valid(V h) { return If(h) ? 0 : GC_ERR_INVALID_HANDLE; }
     // Information commands answer the ID (command 0) and a device's serial number.
     static GC_ERROR Put(const std::string& text, V buffer, S size, int32_t command = 0) {
         if (command != 0 && command != DEVICE_INFO_SERIAL_NUMBER)
@@ -102,7 +100,7 @@ struct Entry {
     ENTRY IFGetInfo(V, int32_t, T, V, S) { return Done(__func__, 0); }
     ENTRY IFGetNumDevices(V h, uint32_t* n) {
         *n = If(h) ? uint32_t(If(h)->devices.size()) : *n;
-        return Done(__func__, Valid(h));
+        return Done(__func__, If(h) ? 0 : GC_ERR_INVALID_HANDLE);
     }
     ENTRY IFGetDeviceID(V h, uint32_t i, char* id, S n) {
         const std::string* listed = If(h) ? Nth(If(h)->devices, i) : nullptr;
@@ -112,7 +110,7 @@ struct Entry {
     ENTRY IFGetDeviceInfo(V, const char*, int32_t, T, V, S) { return Done(__func__, 0); }
     ENTRY IFOpenDevice(V h, const char* id, int32_t, V* device) {
         *device = If(h) ? H(kDevices + 0x10 * producer.opened.size()) : nullptr;
-        const GC_ERROR status = Done(__func__, Valid(h), device);
+        const GC_ERROR status = Done(__func__, *device ? 0 : GC_ERR_INVALID_HANDLE, device);
         if (status == GC_ERR_SUCCESS)
             producer.opened.push_back(id);
         return status;
@@ -125,12 +123,8 @@ struct Entry {
         const std::string* id = Opened(h, kDevices);
         return Done(__func__, id ? Put(*id, b, n, c) : GC_ERR_INVALID_HANDLE);
     }
-    ENTRY DevClose(V h) {
-        producer.closed.push_back(At(h, kDevices));
-        return Done(__func__, 0);
-    }
+    ENTRY DevClose(V h) { return producer.closed.push_back(At(h, kDevices)), Done(__func__, 0); }
 };
-#undef ENTRY
 
 // Only the functions the tool calls, as by an older producer, which the tool accepts.
 // clang-format off
@@ -163,11 +157,29 @@ struct ReportText : EnumerationReport {
 // are checked end to end, the port accesses' in the upload protocol test.
 TEST(TQGenTLWrapper, EachFailedCallLeavesItsOwnLineAndReturnsTheProducersCode) {
     fake::Producer& p = fake::Reset();
+    TraceCapture trace;
+    // Producers that cannot be used are refused before any call: one that lacks functions the
+    // tool calls, and a file that does not load.
+    p.omitted = {"DevClose", "GCReadPort"};
+    std::string refusal;
+    try {
+        TQGenTLWrapper{fake::Symbols()};
+    } catch (const ProducerLoadError& error) {
+        refusal = error.consoleMessage;
+    }
+    EXPECT_EQ(refusal, "!!! Can not use producer (in-process producer): it does not export the "
+                       "GenTL functions GCReadPort, DevClose\n");
+    EXPECT_THROW(TQGenTLWrapper{"./x.cti"}, ProducerLoadError);
+    const std::regex loadFailed("LoadLibrary Failed! File:\\./x\\.cti Error:0x-?[0-9]+");
+    EXPECT_TRUE(std::regex_match(trace.lines.back(), loadFailed)) << trace.lines.back();
+    trace.lines.pop_back();
+    const std::string missing = "GetProcAddress Failed! File:(in-process producer) Function:";
+    std::vector<std::string> traced = {missing + "GCReadPort", missing + "DevClose"}, called;
+    p.omitted.clear();
     p.interfaces = {{"IF-A", {"DEV-A"}}};
     for (int slot = 1; slot < TQGenTLWrapper::kSlotCount; ++slot)
         p.faults[TQGenTLWrapper::EntryPointName(slot)] = {0, GC_ERR_IO};
     TQGenTLWrapper w(fake::Symbols());
-    TraceCapture trace;
     void *tl = fake::H(0x7100), *ifc = fake::H(0x7200), *dev = fake::H(0x7400), *handle = nullptr;
     char text[256] = {};
     size_t size = sizeof text;
@@ -201,7 +213,6 @@ TEST(TQGenTLWrapper, EachFailedCallLeavesItsOwnLineAndReturnsTheProducersCode) {
         {w.DevGetInfo(dev, 9, &type, text, &size), "DevGetInfo Failed!" + D + " iInfoCmd:9"},
         {w.DevClose(dev), "DevClose Failed!" + D}};
     // clang-format on
-    std::vector<std::string> traced, called;
     for (const auto& [code, line] : calls) {
         EXPECT_EQ(code, GC_ERR_IO) << line;
         traced.push_back("TQGenTLWrapper::" + line);
@@ -209,17 +220,6 @@ TEST(TQGenTLWrapper, EachFailedCallLeavesItsOwnLineAndReturnsTheProducersCode) {
     }
     EXPECT_EQ(trace.lines, traced);
     EXPECT_EQ(p.calls, called);
-    // A producer lacking functions the tool calls is refused before any call.
-    fake::Reset().omitted = {"DevClose", "GCReadPort"};
-    std::string refusal;
-    try {
-        TQGenTLWrapper{fake::Symbols()};
-    } catch (const ProducerLoadError& error) {
-        refusal = error.consoleMessage;
-    }
-    EXPECT_EQ(refusal, "!!! Can not use producer (in-process producer): it does not export the "
-                       "GenTL functions GCReadPort, DevClose\n");
-    EXPECT_TRUE(p.calls.empty());
 }
 
 // What a failure or a duplicate changes: the result, the report, the cameras kept, how often the
