@@ -144,7 +144,7 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report, const Enumerat
             // Without its port the camera can be neither identified nor written.
             status = GetPort(*wrapper, *device);
             if (status != GC_ERR_SUCCESS && rules.strict) {
-                report.Problem({Kind::PortNotGot, iface->id, id, 0, "DevGetPort", status});
+                report.Problem({Kind::CameraNotReached, iface->id, id, 0, "DevGetPort", status});
                 wrapper->DevClose(hDevice);
                 continue;
             }

@@ -139,7 +139,7 @@ void TextEnumerationReport::Problem(const EnumerationProblem& problem) {
     case Kind::DeviceNotOpened:
         what = "device " + device + " on " + iface + " could not be opened";
         break;
-    case Kind::PortNotGot:
+    case Kind::CameraNotReached:
         what = "device " + device + " on " + iface + " could not reach its camera";
         break;
     }
