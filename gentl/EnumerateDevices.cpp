@@ -69,15 +69,18 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report, const Enumerat
         return rules.strict;
     });
     for (const InterfaceInfo& entry : interfaceInfos) {
+        // The command line opens an interface by the ID the list gave: a failed information
+        // command leaves no ID of its own.
+        const std::string& id = rules.strict ? entry.listedId : entry.id;
         IF_HANDLE hIface = nullptr;
         // A failed open still goes through the device count, which then fails on the null handle.
-        const GC_ERROR opened = wrapper->TLOpenInterface(system->hTL, entry.id.c_str(), &hIface);
+        const GC_ERROR opened = wrapper->TLOpenInterface(system->hTL, id.c_str(), &hIface);
         DebugTrace("hInterface: 0x%s", HandleHex(hIface).c_str());
         if (opened != GC_ERR_SUCCESS) {
-            report.Problem({Kind::InterfaceNotOpened, entry.id, "", 0, "TLOpenInterface", opened});
+            report.Problem({Kind::InterfaceNotOpened, id, "", 0, "TLOpenInterface", opened});
         }
         auto iface = std::make_unique<TQInterface>();
-        iface->id = entry.id;
+        iface->id = id;
         iface->hIface = hIface;
         iface->wrapper = wrapper.get();
 
@@ -85,7 +88,7 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report, const Enumerat
         status = iface->EnumDevices(deviceCount, failed);
         if (deviceCount == 0) {
             if (status != GC_ERR_SUCCESS && opened == GC_ERR_SUCCESS) {
-                report.Problem({Kind::DevicesNotListed, entry.id, "", 0, failed, status});
+                report.Problem({Kind::DevicesNotListed, id, "", 0, failed, status});
             }
             DebugTrace("!!!No Device found!!!");
             wrapper->IFClose(hIface);
@@ -93,10 +96,10 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report, const Enumerat
             continue;
         }
         DebugTrace("Device found");
-        auto sameInterface = [&entry](const std::unique_ptr<TQInterface>& kept) {
+        auto sameInterface = [&id](const std::unique_ptr<TQInterface>& kept) {
             InterfaceInfo keptInfo;
             kept->QueryInterfaceInfo(keptInfo);
-            return keptInfo.id == entry.id;
+            return keptInfo.id == id;
         };
         if (ListedAlready(interfaces, sameInterface, "Interface Existed")) {
             iface.reset();

@@ -148,6 +148,7 @@ int32_t TQSystem::GetInterfacesInfo(std::vector<InterfaceInfo>& infos,
         };
         InterfaceInfo info;
         info.hTL = hTL;
+        info.listedId = identifier;
         AskText<kCapacity>(info.id, command(INTERFACE_INFO_ID));
         AskText<kCapacity>(info.displayName, command(INTERFACE_INFO_DISPLAYNAME));
         status = AskText<kCapacity>(info.tlType, command(INTERFACE_INFO_TLTYPE));

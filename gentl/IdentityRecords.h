@@ -23,6 +23,7 @@ struct SystemInfo {
 // One interface (TLGetInterfaceInfo or IFGetInfo).
 struct InterfaceInfo {
     TL_HANDLE hTL = nullptr;
+    std::string listedId; // as TLGetInterfaceID gave it
     std::string id;
     std::string displayName;
     std::string tlType;

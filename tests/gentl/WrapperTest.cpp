@@ -1,5 +1,4 @@
-// The binding to a producer: its logged calls, the refusal of unusable producers, and the
-// enumeration, identity and shutdown built on them.
+// The binding to a producer: its logged calls and refusals, and the enumeration built on them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -87,7 +86,8 @@ struct Entry {
         return Done(__func__, listed ? Put(listed->id, id, n) : GC_ERR_INVALID_INDEX);
     }
     ENTRY TLGetInterfaceInfo(V, const char* id, int32_t c, T, V b, S n) {
-        return Done(__func__, Put(id, b, n, c));
+        const GC_ERROR code = Done(__func__, 0); // a failed one leaves no ID
+        return code ? code : Put(id, b, n, c);
     }
     ENTRY TLOpenInterface(V, const char* id, V* h) {
         const std::vector<Interface>& all = producer.interfaces;
@@ -257,14 +257,14 @@ TEST(GenTLContext, FailuresAndDuplicatesChangeTheFlow) {
         {"DevGetPort", {2, io}, C, 0, 1, "DevGetPort DEV-B", {{"DevGetPort", 2}}, {1, 0}, both},
         {"DevClose", {1, io}, I, 0, 2, "", {}, {0, 1}, both},
         // Duplicates: one device through two interfaces, two interfaces with one ID, a producer
-        // serial that a listed camera's register says, and registers that agree (the kept camera's
-        // seven read once, the other's serial alone; a full one ends at its width; a failed read
-        // gives nothing, whatever the producer left in the buffer).
+        // serial a listed camera's register says, registers that agree (the kept camera's seven
+        // read once, the other's serial alone; a full one ends at its width; a failed read gives
+        // nothing, whatever the buffer holds). An interface without information: its listed ID.
         {"", {}, I, 0, 1, "", {}, {1, 0}, {{"IF-A", {"DEV-A"}}, {"IF-B", {"DEV-A"}}}},
         {"", {}, I, 0, 1, "", {{"TLOpenInterface", 1}}, {0}, {{"IF-A", {"DEV-A"}}, {"IF-A", {"DEV-B"}}}},
         {"", {}, I, 0, 1, "", {}, {1, 0}, both, {{"DEV-A", "DEV-B"}}},
         {"", {}, C, 0, 1, "", {{"GCReadPort", 8}}, {1, 0}, both, {{"DEV-A", "SN"}, {"DEV-B", "SN"}}},
-        {"", {}, C, 0, 2, "", {{"GCReadPort", 14}}, {0, 1}, both, {{"DEV-A", "SN"}}},
+        {"TLGetInterfaceInfo", {0, io}, C, 0, 2, "", {{"GCReadPort", 14}}, {0, 1}, both, {{"DEV-A", "SN"}}},
         {"", {}, C, 0, 1, "", {}, {1, 0}, both, {{"DEV-A", full + "A"}, {"DEV-B", full + "B"}}},
         {"GCReadPort", {0, io}, C, 0, 2, "", {}, {0, 1}, both, {{"DEV-A", "SN"}, {"DEV-B", "SN"}}},
     };
