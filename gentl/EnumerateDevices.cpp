@@ -13,12 +13,13 @@ namespace {
 constexpr DEVICE_ACCESS_FLAGS kOpenFlags = DEVICE_ACCESS_CONTROL;
 
 // Port of an opened device; a null port is traced but kept, so its camera still shows up.
-void GetPort(TQGenTLWrapper& wrapper, TQDevice& device) {
-    wrapper.DevGetPort(device.hDevice, &device.hRemoteDevice);
+GC_ERROR GetPort(TQGenTLWrapper& wrapper, TQDevice& device) {
+    const GC_ERROR status = wrapper.DevGetPort(device.hDevice, &device.hRemoteDevice);
     if (!device.hRemoteDevice) {
         DebugTrace("PortHandle not valid");
     }
     DebugTrace("hRemoteDevice: 0x%s", HandleHex(device.hRemoteDevice).c_str());
+    return status;
 }
 
 bool IsBlank(const std::string& text) {
@@ -68,15 +69,18 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report, const Enumerat
         return rules.strict;
     });
     for (const InterfaceInfo& entry : interfaceInfos) {
+        // The command line opens an interface by the ID the list gave: a failed information
+        // command leaves no ID of its own.
+        const std::string& id = rules.strict ? entry.listedId : entry.id;
         IF_HANDLE hIface = nullptr;
         // A failed open still goes through the device count, which then fails on the null handle.
-        const GC_ERROR opened = wrapper->TLOpenInterface(system->hTL, entry.id.c_str(), &hIface);
+        const GC_ERROR opened = wrapper->TLOpenInterface(system->hTL, id.c_str(), &hIface);
         DebugTrace("hInterface: 0x%s", HandleHex(hIface).c_str());
         if (opened != GC_ERR_SUCCESS) {
-            report.Problem({Kind::InterfaceNotOpened, entry.id, "", 0, "TLOpenInterface", opened});
+            report.Problem({Kind::InterfaceNotOpened, id, "", 0, "TLOpenInterface", opened});
         }
         auto iface = std::make_unique<TQInterface>();
-        iface->id = entry.id;
+        iface->id = id;
         iface->hIface = hIface;
         iface->wrapper = wrapper.get();
 
@@ -84,7 +88,7 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report, const Enumerat
         status = iface->EnumDevices(deviceCount, failed);
         if (deviceCount == 0) {
             if (status != GC_ERR_SUCCESS && opened == GC_ERR_SUCCESS) {
-                report.Problem({Kind::DevicesNotListed, entry.id, "", 0, failed, status});
+                report.Problem({Kind::DevicesNotListed, id, "", 0, failed, status});
             }
             DebugTrace("!!!No Device found!!!");
             wrapper->IFClose(hIface);
@@ -92,10 +96,10 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report, const Enumerat
             continue;
         }
         DebugTrace("Device found");
-        auto sameInterface = [&entry](const std::unique_ptr<TQInterface>& kept) {
+        auto sameInterface = [&id](const std::unique_ptr<TQInterface>& kept) {
             InterfaceInfo keptInfo;
             kept->QueryInterfaceInfo(keptInfo);
-            return keptInfo.id == entry.id;
+            return keptInfo.id == id;
         };
         if (ListedAlready(interfaces, sameInterface, "Interface Existed")) {
             iface.reset();
@@ -140,7 +144,13 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report, const Enumerat
             device->listedId = entry.listedId;
             DeviceInfo deviceInfo;
             device->QueryDeviceInfo(deviceInfo);
-            GetPort(*wrapper, *device);
+            // Without its port the camera can be neither identified nor written.
+            status = GetPort(*wrapper, *device);
+            if (status != GC_ERR_SUCCESS && rules.strict) {
+                report.Problem({Kind::CameraNotReached, iface->id, id, 0, "DevGetPort", status});
+                wrapper->DevClose(hDevice);
+                continue;
+            }
 
             auto sameDevice = [&deviceInfo](const std::unique_ptr<TQDevice>& kept) {
                 DeviceInfo keptInfo;
@@ -157,10 +167,10 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report, const Enumerat
     }
 
     // Cameras: a device that reaches a camera already listed is closed at once.
-    std::vector<std::string> keptSerials; // read from the registers, under sameSerialRegisters
     for (size_t n = 0; n < devices.size();) {
         TQDevice& device = *devices[n];
-        GetPort(*wrapper, device);
+        if (!rules.strict) // the interactive run asks for the port again
+            GetPort(*wrapper, device);
         if (!device.hIface) {
             DebugTrace("IFHandle not valid");
         }
@@ -174,22 +184,26 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report, const Enumerat
         remote->wrapper = wrapper.get();
         DeviceInfo deviceInfo;
         device.QueryDeviceInfo(deviceInfo);
-        remote->deviceId = deviceInfo.Id();
-        remote->listedDeviceId = device.listedId;
+        remote->identity.deviceId = deviceInfo.Id();
+        remote->identity.listedDeviceId = device.listedId;
         for (const std::unique_ptr<TQInterface>& iface : interfaces) {
             if (iface->hIface == device.hIface)
-                remote->interfaceId = iface->id;
+                remote->identity.interfaceId = iface->id;
         }
 
         // An empty serial number identifies nothing: two such devices are never one camera.
-        std::string serial;
+        RemoteDeviceInfo& identity = remote->identity;
         bool duplicate = false;
         if (rules.sameSerialRegisters) {
-            serial = remote->ReadSerialNumber();
-            auto sameSerial = [&serial](const std::string& kept) {
-                return !IsBlank(kept) && kept == serial;
+            remote->ReadRemoteDeviceInfo(identity, kSerialNumberRegister);
+            auto sameSerial = [&identity](const std::unique_ptr<TQRemoteDevice>& kept) {
+                return !IsBlank(kept->identity.serialNumber) &&
+                       kept->identity.serialNumber == identity.serialNumber;
             };
-            duplicate = ListedAlready(keptSerials, sameSerial, "REMOTEDEV Exited");
+            duplicate = ListedAlready(remoteDevices, sameSerial, "REMOTEDEV Exited");
+            // A kept camera is read whole, once: its identity serves every later step.
+            if (!duplicate)
+                remote->ReadRemoteDeviceInfo(identity, kAllRegisters & ~kSerialNumberRegister);
         } else {
             auto sameCamera = [&deviceInfo](const std::unique_ptr<TQRemoteDevice>& kept) {
                 RemoteDeviceInfo keptInfo;
@@ -204,7 +218,6 @@ int32_t GenTLContext::EnumerateDevices(EnumerationReport& report, const Enumerat
             devices.erase(devices.begin() + static_cast<std::ptrdiff_t>(n));
             continue;
         }
-        keptSerials.push_back(serial);
         remoteDevices.push_back(std::move(remote));
         ++n;
     }

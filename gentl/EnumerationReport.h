@@ -13,6 +13,7 @@ struct EnumerationProblem {
         DevicesNotListed,       // IFUpdateDeviceList or IFGetNumDevices
         DeviceNotIdentified,    // IFGetDeviceID; deviceId is empty, index tells which
         DeviceNotOpened,        // IFOpenDevice
+        CameraNotReached,       // DevGetPort; the device is closed again
     };
     Kind kind;
     std::string interfaceId;

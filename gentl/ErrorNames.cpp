@@ -1,34 +1,55 @@
 #include "gentl/ErrorNames.h"
 
+namespace {
+struct ErrorName {
+    const char* name;
+    GC_ERROR code;
+};
+// Each name spelt once, beside the code of the same name.
+#define CXP_ERROR_NAME(code)                                                                       \
+    { #code, code }
+constexpr ErrorName kErrorNames[] = {
+    CXP_ERROR_NAME(GC_ERR_SUCCESS),
+    CXP_ERROR_NAME(GC_ERR_ERROR),
+    CXP_ERROR_NAME(GC_ERR_NOT_INITIALIZED),
+    CXP_ERROR_NAME(GC_ERR_NOT_IMPLEMENTED),
+    CXP_ERROR_NAME(GC_ERR_RESOURCE_IN_USE),
+    CXP_ERROR_NAME(GC_ERR_ACCESS_DENIED),
+    CXP_ERROR_NAME(GC_ERR_INVALID_HANDLE),
+    CXP_ERROR_NAME(GC_ERR_INVALID_ID),
+    CXP_ERROR_NAME(GC_ERR_NO_DATA),
+    CXP_ERROR_NAME(GC_ERR_INVALID_PARAMETER),
+    CXP_ERROR_NAME(GC_ERR_IO),
+    CXP_ERROR_NAME(GC_ERR_TIMEOUT),
+    CXP_ERROR_NAME(GC_ERR_ABORT),
+    CXP_ERROR_NAME(GC_ERR_INVALID_BUFFER),
+    CXP_ERROR_NAME(GC_ERR_NOT_AVAILABLE),
+    CXP_ERROR_NAME(GC_ERR_INVALID_ADDRESS),
+    CXP_ERROR_NAME(GC_ERR_BUFFER_TOO_SMALL),
+    CXP_ERROR_NAME(GC_ERR_INVALID_INDEX),
+    CXP_ERROR_NAME(GC_ERR_PARSING_CHUNK_DATA),
+    CXP_ERROR_NAME(GC_ERR_INVALID_VALUE),
+    CXP_ERROR_NAME(GC_ERR_RESOURCE_EXHAUSTED),
+    CXP_ERROR_NAME(GC_ERR_OUT_OF_MEMORY),
+    CXP_ERROR_NAME(GC_ERR_BUSY),
+    CXP_ERROR_NAME(GC_ERR_AMBIGUOUS),
+};
+#undef CXP_ERROR_NAME
+} // namespace
+
 std::string GenTLErrorName(GC_ERROR code) {
-    static const char* const kNames[] = {"GC_ERR_ERROR",
-                                         "GC_ERR_NOT_INITIALIZED",
-                                         "GC_ERR_NOT_IMPLEMENTED",
-                                         "GC_ERR_RESOURCE_IN_USE",
-                                         "GC_ERR_ACCESS_DENIED",
-                                         "GC_ERR_INVALID_HANDLE",
-                                         "GC_ERR_INVALID_ID",
-                                         "GC_ERR_NO_DATA",
-                                         "GC_ERR_INVALID_PARAMETER",
-                                         "GC_ERR_IO",
-                                         "GC_ERR_TIMEOUT",
-                                         "GC_ERR_ABORT",
-                                         "GC_ERR_INVALID_BUFFER",
-                                         "GC_ERR_NOT_AVAILABLE",
-                                         "GC_ERR_INVALID_ADDRESS",
-                                         "GC_ERR_BUFFER_TOO_SMALL",
-                                         "GC_ERR_INVALID_INDEX",
-                                         "GC_ERR_PARSING_CHUNK_DATA",
-                                         "GC_ERR_INVALID_VALUE",
-                                         "GC_ERR_RESOURCE_EXHAUSTED",
-                                         "GC_ERR_OUT_OF_MEMORY",
-                                         "GC_ERR_BUSY",
-                                         "GC_ERR_AMBIGUOUS"};
-    if (code == GC_ERR_SUCCESS)
-        return "GC_ERR_SUCCESS";
-    // The standard numbers its errors from -1001 down without gaps.
-    const long index = -1001L - code;
-    if (index >= 0 && index < static_cast<long>(sizeof kNames / sizeof kNames[0]))
-        return kNames[index];
+    for (const ErrorName& entry : kErrorNames)
+        if (entry.code == code)
+            return entry.name;
     return "unknown error";
+}
+
+bool GenTLErrorCode(const std::string& name, GC_ERROR& code) {
+    for (const ErrorName& entry : kErrorNames) {
+        if (name == entry.name) {
+            code = entry.code;
+            return true;
+        }
+    }
+    return false;
 }

@@ -8,12 +8,14 @@
 
 // How an enumeration treats what it meets; the defaults are the interactive run's.
 struct EnumerationRules {
-    // Two devices are one camera when their serial-number registers agree and are not empty.
-    // Otherwise a device's producer serial is compared with the kept cameras' registers.
+    // Two devices are one camera when their serial-number registers agree and are not empty,
+    // and a kept camera's identity is read whole, once. Otherwise a device's producer serial is
+    // compared with the kept cameras' registers, and the identity holds the IDs alone.
     bool sameSerialRegisters = false;
     // A failed GCInitLib, TLOpen or interface list means the producer is not started: nothing
     // more is called and only what was opened is closed. An interface or device whose ID
-    // cannot be read is passed over (otherwise the list ends there).
+    // cannot be read is passed over (otherwise the list ends there); a device whose port cannot
+    // be had is reported and closed.
     bool strict = false;
 };
 

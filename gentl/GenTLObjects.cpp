@@ -10,19 +10,25 @@ namespace {
 constexpr uint64_t kInterfaceListTimeoutMs = 1000;
 constexpr uint64_t kDeviceListTimeoutMs = 3000;
 
-constexpr uint64_t kStandardRegister = 0x0000;
-constexpr uint64_t kVendorRegister = 0x2000;
-constexpr size_t kVendorWidth = 32;
-constexpr uint64_t kDeviceVersionRegister = 0x2070;
-constexpr size_t kDeviceVersionWidth = 32;
-constexpr uint64_t kUserIdRegister = 0x20C0;
-constexpr size_t kUserIdWidth = 16;
-constexpr uint64_t kModelRegister = 0x2020;
-constexpr size_t kModelWidth = 32;
-constexpr uint64_t kManufacturerInfoRegister = 0x2040;
-constexpr size_t kManufacturerInfoWidth = 48;
-constexpr uint64_t kSerialNumberRegister = 0x20B0;
-constexpr size_t kSerialNumberWidth = 16;
+// The text registers of RemoteDeviceInfo, in address order after the standard's.
+struct TextRegister {
+    IdentityRegisters bit;
+    uint64_t address;
+    size_t width;
+    std::string RemoteDeviceInfo::*text;
+    bool RemoteDeviceInfo::*unreadable;
+};
+using R = RemoteDeviceInfo;
+constexpr TextRegister kTextRegisters[] = {
+    {kVendorRegister, 0x2000, 32, &R::vendor, &R::vendorUnreadable},
+    {kModelRegister, 0x2020, 32, &R::model, &R::modelUnreadable},
+    {kManufacturerInfoRegister, 0x2040, 48, &R::manufacturerInfo, &R::manufacturerInfoUnreadable},
+    {kDeviceVersionRegister, 0x2070, 32, &R::deviceVersion, &R::deviceVersionUnreadable},
+    {kSerialNumberRegister, 0x20B0, 16, &R::serialNumber, &R::serialNumberUnreadable},
+    {kUserIdRegister, 0x20C0, 16, &R::userId, &R::userIdUnreadable},
+};
+constexpr size_t kWidestRegister = 48;
+constexpr uint64_t kStandardAddress = 0x0000; // 4 bytes, big-endian
 
 // One information command into a text field: a fresh zeroed buffer of the capacity, whatever
 // the producer wrote is kept (a failed command usually leaves it empty).
@@ -67,15 +73,14 @@ template <size_t Capacity, typename Ask> GC_ERROR AskDeviceInfo(DeviceInfo& info
 }
 
 // False when the read failed; the field is then empty.
-template <size_t Width>
-bool ReadRegisterText(TQGenTLWrapper* wrapper, PORT_HANDLE port, uint64_t address,
+bool ReadRegisterText(TQGenTLWrapper* wrapper, PORT_HANDLE port, uint64_t address, size_t width,
                       std::string& field) {
-    char buffer[Width] = {};
-    size_t size = Width;
+    char buffer[kWidestRegister] = {};
+    size_t size = width;
     GC_ERROR status = wrapper->GCReadPort(port, address, buffer, &size);
     // Bytes from a failed or short read are not the camera's answer.
-    const bool done = status == GC_ERR_SUCCESS && size == Width;
-    field = done ? BoundedText(buffer, Width) : std::string();
+    const bool done = status == GC_ERR_SUCCESS && size == width;
+    field = done ? BoundedText(buffer, width) : std::string();
     return done;
 }
 } // namespace
@@ -143,6 +148,7 @@ int32_t TQSystem::GetInterfacesInfo(std::vector<InterfaceInfo>& infos,
         };
         InterfaceInfo info;
         info.hTL = hTL;
+        info.listedId = identifier;
         AskText<kCapacity>(info.id, command(INTERFACE_INFO_ID));
         AskText<kCapacity>(info.displayName, command(INTERFACE_INFO_DISPLAYNAME));
         status = AskText<kCapacity>(info.tlType, command(INTERFACE_INFO_TLTYPE));
@@ -228,49 +234,33 @@ int32_t TQDevice::QueryDeviceInfo(DeviceInfo& info) {
         });
 }
 
-int32_t TQRemoteDevice::ReadRemoteDeviceInfo(RemoteDeviceInfo& info) {
+int32_t TQRemoteDevice::ReadRemoteDeviceInfo(RemoteDeviceInfo& info, IdentityRegisters registers) {
     info.hDevice = hDevice;
-    info.modelUnreadable =
-        !ReadRegisterText<kModelWidth>(wrapper, hPort, kModelRegister, info.model);
-    info.manufacturerInfoUnreadable = !ReadRegisterText<kManufacturerInfoWidth>(
-        wrapper, hPort, kManufacturerInfoRegister, info.manufacturerInfo);
-    info.serialNumberUnreadable = !ReadRegisterText<kSerialNumberWidth>(
-        wrapper, hPort, kSerialNumberRegister, info.serialNumber);
-    return 0;
-}
-
-std::string TQRemoteDevice::ReadSerialNumber() {
-    std::string serialNumber;
-    ReadRegisterText<kSerialNumberWidth>(wrapper, hPort, kSerialNumberRegister, serialNumber);
-    return serialNumber;
-}
-
-void TQRemoteDevice::ReadIdentity(CameraIdentity& identity) {
-    identity.interfaceId = interfaceId;
-    identity.deviceId = deviceId;
-    identity.listedDeviceId = listedDeviceId;
-    unsigned char standard[4] = {};
-    size_t size = sizeof standard;
-    identity.standardUnreadable =
-        wrapper->GCReadPort(hPort, kStandardRegister, standard, &size) != GC_ERR_SUCCESS ||
-        size != sizeof standard;
-    identity.standard = identity.standardUnreadable
+    info.interfaceId = identity.interfaceId;
+    info.deviceId = identity.deviceId;
+    info.listedDeviceId = identity.listedDeviceId;
+    if (registers & kStandardRegister) {
+        unsigned char standard[4] = {};
+        size_t size = sizeof standard;
+        info.standardUnreadable =
+            wrapper->GCReadPort(hPort, kStandardAddress, standard, &size) != GC_ERR_SUCCESS ||
+            size != sizeof standard;
+        info.standard = info.standardUnreadable
                             ? 0
                             : (uint32_t{standard[0]} << 24) | (uint32_t{standard[1]} << 16) |
                                   (uint32_t{standard[2]} << 8) | uint32_t{standard[3]};
-    identity.vendorUnreadable =
-        !ReadRegisterText<kVendorWidth>(wrapper, hPort, kVendorRegister, identity.vendor);
-    identity.modelUnreadable =
-        !ReadRegisterText<kModelWidth>(wrapper, hPort, kModelRegister, identity.model);
-    identity.manufacturerInfoUnreadable = !ReadRegisterText<kManufacturerInfoWidth>(
-        wrapper, hPort, kManufacturerInfoRegister, identity.manufacturerInfo);
-    identity.deviceVersionUnreadable = !ReadDeviceVersion(identity.deviceVersion);
-    identity.serialNumberUnreadable = !ReadRegisterText<kSerialNumberWidth>(
-        wrapper, hPort, kSerialNumberRegister, identity.serialNumber);
-    identity.userIdUnreadable =
-        !ReadRegisterText<kUserIdWidth>(wrapper, hPort, kUserIdRegister, identity.userId);
+    }
+    for (const TextRegister& text : kTextRegisters) {
+        if (registers & text.bit)
+            info.*text.unreadable =
+                !ReadRegisterText(wrapper, hPort, text.address, text.width, info.*text.text);
+    }
+    return 0;
 }
 
 bool TQRemoteDevice::ReadDeviceVersion(std::string& version) {
-    return ReadRegisterText<kDeviceVersionWidth>(wrapper, hPort, kDeviceVersionRegister, version);
+    RemoteDeviceInfo info;
+    ReadRemoteDeviceInfo(info, kDeviceVersionRegister);
+    version = info.deviceVersion;
+    return !info.deviceVersionUnreadable;
 }

@@ -51,16 +51,13 @@ struct TQRemoteDevice {
     DEV_HANDLE hDevice = nullptr;
     IF_HANDLE hIface = nullptr;
     TQGenTLWrapper* wrapper = nullptr; // not owned
-    // Where the producer found it, kept from the enumeration (no call of their own).
-    std::string interfaceId;
-    std::string deviceId;
-    std::string listedDeviceId;
+    // The enumeration's reading: where the producer found the camera (no call of their own),
+    // and under EnumerationRules::sameSerialRegisters every register, each read once.
+    RemoteDeviceInfo identity;
 
-    int32_t ReadRemoteDeviceInfo(RemoteDeviceInfo& info);
-    // The serial number alone (0x20B0); empty when the read failed.
-    std::string ReadSerialNumber();
-    // The command line's identity: every bootstrap register it shows, in address order.
-    void ReadIdentity(CameraIdentity& identity);
+    // The IDs of `identity` and the registers asked for, read afresh.
+    int32_t ReadRemoteDeviceInfo(RemoteDeviceInfo& info,
+                                 IdentityRegisters registers = kShownRegisters);
     // The device version alone (0x2070); false when the read failed.
     bool ReadDeviceVersion(std::string& version);
 };

@@ -23,6 +23,7 @@ struct SystemInfo {
 // One interface (TLGetInterfaceInfo or IFGetInfo).
 struct InterfaceInfo {
     TL_HANDLE hTL = nullptr;
+    std::string listedId; // as TLGetInterfaceID gave it
     std::string id;
     std::string displayName;
     std::string tlType;
@@ -46,24 +47,12 @@ struct DeviceInfo {
     const std::string& Id() const { return id.empty() ? listedId : id; }
 };
 
-// A camera's identity, read from its own bootstrap registers.
-struct RemoteDeviceInfo {
-    DEV_HANDLE hDevice = nullptr;
-    std::string model;            // 0x2020, 32 bytes
-    std::string manufacturerInfo; // 0x2040, 48 bytes
-    std::string serialNumber;     // 0x20B0, 16 bytes
-    // A failed read leaves its text empty; these tell that apart from an empty register.
-    bool modelUnreadable = false;
-    bool manufacturerInfoUnreadable = false;
-    bool serialNumberUnreadable = false;
-};
-
 // The value of bootstrap register 0x0000 in every CoaXPress device.
 constexpr uint32_t kCoaXPressStandard = 0xC0A79AE5;
 
-// Everything the command line tells about a camera: where the producer found it, and its
-// bootstrap registers read by the rules of RemoteDeviceInfo.
-struct CameraIdentity {
+// A camera's identity: where the producer found it, and its own bootstrap registers.
+struct RemoteDeviceInfo {
+    DEV_HANDLE hDevice = nullptr;
     std::string interfaceId; // as the producer reports them
     std::string deviceId;
     std::string listedDeviceId;   // as the interface listed the device (IFGetDeviceID)
@@ -74,6 +63,7 @@ struct CameraIdentity {
     std::string deviceVersion;    // 0x2070, 32
     std::string serialNumber;     // 0x20B0, 16
     std::string userId;           // 0x20C0, 16
+    // A failed read leaves its text empty; these tell that apart from an empty register.
     bool standardUnreadable = false;
     bool vendorUnreadable = false;
     bool modelUnreadable = false;
@@ -83,6 +73,21 @@ struct CameraIdentity {
     bool userIdUnreadable = false;
     bool IsCoaXPress() const { return !standardUnreadable && standard == kCoaXPressStandard; }
 };
+
+// The registers a reading of RemoteDeviceInfo covers, as bits; it reads them in address order
+// and leaves the others as they were.
+using IdentityRegisters = unsigned;
+constexpr IdentityRegisters kStandardRegister = 1u << 0;
+constexpr IdentityRegisters kVendorRegister = 1u << 1;
+constexpr IdentityRegisters kModelRegister = 1u << 2;
+constexpr IdentityRegisters kManufacturerInfoRegister = 1u << 3;
+constexpr IdentityRegisters kDeviceVersionRegister = 1u << 4;
+constexpr IdentityRegisters kSerialNumberRegister = 1u << 5;
+constexpr IdentityRegisters kUserIdRegister = 1u << 6;
+// What the interactive run shows of a camera.
+constexpr IdentityRegisters kShownRegisters =
+    kModelRegister | kManufacturerInfoRegister | kSerialNumberRegister;
+constexpr IdentityRegisters kAllRegisters = (1u << 7) - 1;
 
 // Text of a producer buffer or a register: the bytes up to the first zero, never more than
 // the width.

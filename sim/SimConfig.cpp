@@ -5,35 +5,11 @@
 #include <iterator>
 #include <sstream>
 
+#include "gentl/ErrorNames.h"
 #include "gentl/GenTLFunctions.h"
 
 namespace sim {
 namespace {
-
-const std::map<std::string, int32_t> kErrorNames = {{"GC_ERR_SUCCESS", 0},
-                                                    {"GC_ERR_ERROR", -1001},
-                                                    {"GC_ERR_NOT_INITIALIZED", -1002},
-                                                    {"GC_ERR_NOT_IMPLEMENTED", -1003},
-                                                    {"GC_ERR_RESOURCE_IN_USE", -1004},
-                                                    {"GC_ERR_ACCESS_DENIED", -1005},
-                                                    {"GC_ERR_INVALID_HANDLE", -1006},
-                                                    {"GC_ERR_INVALID_ID", -1007},
-                                                    {"GC_ERR_NO_DATA", -1008},
-                                                    {"GC_ERR_INVALID_PARAMETER", -1009},
-                                                    {"GC_ERR_IO", -1010},
-                                                    {"GC_ERR_TIMEOUT", -1011},
-                                                    {"GC_ERR_ABORT", -1012},
-                                                    {"GC_ERR_INVALID_BUFFER", -1013},
-                                                    {"GC_ERR_NOT_AVAILABLE", -1014},
-                                                    {"GC_ERR_INVALID_ADDRESS", -1015},
-                                                    {"GC_ERR_BUFFER_TOO_SMALL", -1016},
-                                                    {"GC_ERR_INVALID_INDEX", -1017},
-                                                    {"GC_ERR_PARSING_CHUNK_DATA", -1018},
-                                                    {"GC_ERR_INVALID_VALUE", -1019},
-                                                    {"GC_ERR_RESOURCE_EXHAUSTED", -1020},
-                                                    {"GC_ERR_OUT_OF_MEMORY", -1021},
-                                                    {"GC_ERR_BUSY", -1022},
-                                                    {"GC_ERR_AMBIGUOUS", -1023}};
 
 std::string Trim(const std::string& text) {
     size_t first = text.find_first_not_of(" \t\r");
@@ -103,11 +79,8 @@ bool Flag(const std::string& value, bool& out) {
 }
 
 bool ErrorCode(const std::string& text, int32_t& code) {
-    auto named = kErrorNames.find(text);
-    if (named != kErrorNames.end()) {
-        code = named->second;
+    if (GenTLErrorCode(text, code))
         return true;
-    }
     char* end = nullptr;
     long value = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || value == 0 || value < -100000 || value > 100000)

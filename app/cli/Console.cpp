@@ -264,7 +264,7 @@ void UpdateConsole::StopBoard() {
     Write(human, results);
 }
 
-CameraProgress::CameraProgress(UpdateConsole& console, size_t line, const CameraIdentity& camera)
+CameraProgress::CameraProgress(UpdateConsole& console, size_t line, const RemoteDeviceInfo& camera)
     : console(console), line(line), serialNumber(camera.serialNumber), deviceId(camera.deviceId) {
     console.Identify(line, serialNumber, deviceId);
 }

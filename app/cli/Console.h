@@ -82,7 +82,7 @@ private:
 // One camera's upload as the console shows it; runs on that camera's worker.
 class CameraProgress : public UploadReport {
 public:
-    CameraProgress(UpdateConsole& console, size_t line, const CameraIdentity& camera);
+    CameraProgress(UpdateConsole& console, size_t line, const RemoteDeviceInfo& camera);
     void PhaseChanged(UploadPhase phase) override;
     void Progress(uint32_t sent, uint32_t total) override;
     UploadPhase Phase() const { return phase; }

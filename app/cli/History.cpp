@@ -50,7 +50,7 @@ UpdateHistory UpdateHistory::Read(const std::string& path, std::vector<std::stri
     return history;
 }
 
-std::string UpdateHistory::AlreadyHas(const CameraIdentity& camera,
+std::string UpdateHistory::AlreadyHas(const RemoteDeviceInfo& camera,
                                       const std::string& sha256) const {
     if (camera.serialNumber.empty() || camera.deviceVersionUnreadable)
         return std::string();

@@ -18,7 +18,7 @@ public:
     // an update with this image (sha256 of the file), and the camera's device version shows it
     // took (the version after that update, or no longer the one before it): that record's
     // time_end. Empty when the camera may need the image.
-    std::string AlreadyHas(const CameraIdentity& camera, const std::string& sha256) const;
+    std::string AlreadyHas(const RemoteDeviceInfo& camera, const std::string& sha256) const;
 
 private:
     struct Latest {

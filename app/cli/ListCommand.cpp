@@ -10,15 +10,16 @@ namespace cli {
 
 namespace {
 // One aligned table of the cameras of a producer.
-std::string CameraTable(const std::vector<CameraIdentity>& identities) {
+std::string CameraTable(const std::vector<Camera>& cameras) {
     std::vector<std::vector<std::string>> rows = {{"INTERFACE", "DEVICE", "VENDOR", "MODEL",
                                                    "MANUFACTURER INFO", "DEVICE VERSION",
                                                    "SERIAL NUMBER", "USER ID", "COAXPRESS"}};
-    for (const CameraIdentity& id : identities) {
+    for (const Camera& camera : cameras) {
+        const RemoteDeviceInfo& id = camera.shown;
         auto cell = [](const std::string& text, bool unreadable) {
             return unreadable     ? std::string("(unreadable)")
                    : text.empty() ? std::string("-")
-                                  : Printable(text);
+                                  : text;
         };
         rows.push_back({cell(id.interfaceId, false), cell(id.deviceId, false),
                         cell(id.vendor, id.vendorUnreadable), cell(id.model, id.modelUnreadable),
@@ -79,8 +80,8 @@ int RunList(const ListOptions& options) {
         }
         anyProblem = anyProblem || !report.problems.empty();
         Json cameras = Json::array();
-        for (const CameraIdentity& identity : producer.identities)
-            cameras.push_back(IdentityJson(identity));
+        for (const Camera& camera : producer.cameras)
+            cameras.push_back(IdentityJson(camera.identity));
         Json error = nullptr;
         if (!started)
             error = producer.error;
@@ -88,8 +89,8 @@ int RunList(const ListOptions& options) {
             error = "the producer reports no interface";
         producers.push_back(
             {{"path", path}, {"error", error}, {"cameras", cameras}, {"problems", problems}});
-        if (started && !producer.identities.empty())
-            say(CameraTable(producer.identities));
+        if (started && !producer.cameras.empty())
+            say(CameraTable(producer.cameras));
         else if (started)
             say("  no camera found\n");
     }

@@ -1,6 +1,7 @@
 #include "app/cli/Producers.h"
 
 #include <filesystem>
+#include <utility>
 
 #include "app/cli/Text.h"
 #include "discovery/ProducerManager.h"
@@ -15,7 +16,7 @@ std::string JsonLine(const Json& value) {
     return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-Json IdentityJson(const CameraIdentity& identity) {
+Json IdentityJson(const RemoteDeviceInfo& identity) {
     const struct {
         const char* key;
         const std::string& value;
@@ -139,6 +140,9 @@ void TextEnumerationReport::Problem(const EnumerationProblem& problem) {
     case Kind::DeviceNotOpened:
         what = "device " + device + " on " + iface + " could not be opened";
         break;
+    case Kind::CameraNotReached:
+        what = "device " + device + " on " + iface + " could not reach its camera";
+        break;
     }
     problems.push_back({problem.interfaceId, problem.deviceId,
                         what + ": " + Returned(problem.call, problem.code)});
@@ -165,10 +169,19 @@ OpenedProducer::OpenedProducer(const std::string& path, TextEnumerationReport& r
     context->EnumerateDevices(report, rules);
     if (!report.notStarted.empty())
         error = "producer " + Printable(path) + " could not be started: " + report.notStarted;
-    for (const std::unique_ptr<TQRemoteDevice>& camera : context->remoteDevices) {
-        cameras.push_back(camera.get());
-        identities.emplace_back();
-        camera->ReadIdentity(identities.back());
+    for (const std::unique_ptr<TQRemoteDevice>& device : context->remoteDevices) {
+        Camera camera;
+        camera.device = device.get();
+        camera.identity = device->identity;
+        camera.shown = camera.identity;
+        for (std::string* text :
+             {&camera.shown.interfaceId, &camera.shown.deviceId, &camera.shown.listedDeviceId,
+              &camera.shown.vendor, &camera.shown.model, &camera.shown.manufacturerInfo,
+              &camera.shown.deviceVersion, &camera.shown.serialNumber, &camera.shown.userId})
+            *text = Printable(*text);
+        camera.name =
+            camera.shown.serialNumber.empty() ? camera.shown.deviceId : camera.shown.serialNumber;
+        cameras.push_back(std::move(camera));
     }
 }
 

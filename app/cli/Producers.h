@@ -18,7 +18,16 @@ using Json = nlohmann::ordered_json;
 std::string JsonLine(const Json& value);
 
 // The identity keys of `list --json` and of the `camera` event, in their documented order.
-Json IdentityJson(const CameraIdentity& identity);
+Json IdentityJson(const RemoteDeviceInfo& identity);
+
+// A camera as the command line knows it: the identity the enumeration read, and its texts made
+// printable once, for every message that names the camera.
+struct Camera {
+    TQRemoteDevice* device = nullptr; // owned by the producer's context, gone once it closes
+    RemoteDeviceInfo identity;        // as read: the JSON and the records carry it
+    RemoteDeviceInfo shown;           // the same with every text printable
+    std::string name;                 // printable: its serial number, else its device ID
+};
 
 // The producers a command works on: with `wanted` empty every discovered one, else the file
 // it names or the one discovered producer whose file name holds it. Full paths.
@@ -66,8 +75,7 @@ public:
 
     std::string path;
     std::string error; // why it could not be loaded or started; empty when it was
-    std::vector<TQRemoteDevice*> cameras; // owned by the context
-    std::vector<CameraIdentity> identities;
+    std::vector<Camera> cameras;
 
 private:
     std::unique_ptr<GenTLContext> context;

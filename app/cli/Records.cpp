@@ -15,7 +15,7 @@ namespace {
 constexpr const char* kResultNames[] = {"updated", "failed",      "refused",
                                         "timeout", "interrupted", "dry-run"};
 
-Json Record(const RunFacts& facts, const CameraIdentity& camera, const Attempt& attempt) {
+Json Record(const RunFacts& facts, const RemoteDeviceInfo& camera, const Attempt& attempt) {
     return {
         {"time_start", platform::UtcTimestamp(attempt.start)},
         {"time_end", platform::UtcTimestamp(attempt.end)},
@@ -64,8 +64,8 @@ Outcomes::~Outcomes() {
         std::fclose(report);
 }
 
-void Outcomes::Add(const CameraIdentity& camera, const Attempt& attempt) {
-    const Json record = Record(facts, camera, attempt);
+void Outcomes::Add(const Camera& camera, const Attempt& attempt) {
+    const Json record = Record(facts, camera.identity, attempt);
     std::string failure;
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -75,7 +75,7 @@ void Outcomes::Add(const CameraIdentity& camera, const Attempt& attempt) {
     }
     if (!failure.empty()) {
         Lost();
-        console.Error(CameraName(camera) + ": the record could not be written to the report file " +
+        console.Error(camera.name + ": the record could not be written to the report file " +
                       Printable(reportPath) + ": " + failure);
     }
     Json event = {{"event", "result"}};

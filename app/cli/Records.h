@@ -7,7 +7,6 @@
 #include <string>
 
 #include "app/cli/Console.h"
-#include "gentl/IdentityRecords.h"
 
 namespace cli {
 
@@ -50,7 +49,7 @@ public:
     // False when the report file cannot be opened for appending.
     bool OpenReport(const std::string& path);
     // The record is on the disk (or known lost) before the camera counts as done.
-    void Add(const CameraIdentity& camera, const Attempt& attempt);
+    void Add(const Camera& camera, const Attempt& attempt);
 
     unsigned Count(Result result) const { return counts[static_cast<int>(result)]; }
     // Selected cameras that already have this image (--skip-current): no record, no write.

@@ -7,7 +7,7 @@ namespace cli {
 
 namespace {
 // An empty field identifies nothing.
-bool Names(const CameraIdentity& camera, const std::string& name) {
+bool Names(const RemoteDeviceInfo& camera, const std::string& name) {
     return !name.empty() && (name == camera.serialNumber || name == camera.userId ||
                              name == camera.deviceId || name == camera.listedDeviceId);
 }
@@ -16,20 +16,20 @@ bool IsBlank(const std::string& text) {
     return text.find_first_not_of(' ') == std::string::npos;
 }
 
-std::string Describe(const CameraIdentity& camera) {
-    return "\n  " + Printable(camera.serialNumber) + "  " + Printable(camera.model) + "  device " +
-           Printable(camera.deviceId) + " on " + Printable(camera.interfaceId);
+std::string Describe(const Camera& camera) {
+    const RemoteDeviceInfo& shown = camera.shown;
+    return "\n  " + shown.serialNumber + "  " + shown.model + "  device " + shown.deviceId +
+           " on " + shown.interfaceId;
 }
 
 // A station knows how many cameras it has: any other number selected is an error.
-void CheckExpected(const std::vector<CameraIdentity>& cameras, unsigned expected,
-                   Selection& selection) {
+void CheckExpected(const std::vector<Camera>& cameras, unsigned expected, Selection& selection) {
     std::string names;
     unsigned found = 0;
     for (size_t i = 0; i < cameras.size(); ++i) {
         if (selection.choices[i].verdict == Verdict::Skipped)
             continue;
-        names += (found++ == 0 ? ": " : ", ") + CameraName(cameras[i]);
+        names += (found++ == 0 ? ": " : ", ") + cameras[i].name;
     }
     if (expected != 0 && found != expected)
         selection.errors.push_back("expected " + std::to_string(expected) +
@@ -38,22 +38,22 @@ void CheckExpected(const std::vector<CameraIdentity>& cameras, unsigned expected
 }
 } // namespace
 
-std::string CameraName(const CameraIdentity& camera) {
-    return Printable(camera.serialNumber.empty() ? camera.deviceId : camera.serialNumber);
-}
+FirmwareName::FirmwareName(const std::string& path)
+    : name(BaseName(path)), shown(Printable(name)), shownPath(Printable(path)) {}
 
-std::string CheckCamera(const CameraIdentity& camera, const std::string& firmwareFile) {
-    if (camera.standardUnreadable)
+std::string CheckCamera(const Camera& camera, const FirmwareName& firmware) {
+    const RemoteDeviceInfo& identity = camera.identity;
+    if (identity.standardUnreadable)
         return "not a CoaXPress device: register 0x0000 could not be read";
-    if (!camera.IsCoaXPress())
-        return "not a CoaXPress device: register 0x0000 reads 0x" + Hex32(camera.standard);
-    if (camera.modelUnreadable)
+    if (!identity.IsCoaXPress())
+        return "not a CoaXPress device: register 0x0000 reads 0x" + Hex32(identity.standard);
+    if (identity.modelUnreadable)
         return "the camera model could not be read";
-    if (IsBlank(camera.model))
+    if (IsBlank(identity.model))
         return "model register is empty";
-    switch (CheckCompatibility(BaseName(firmwareFile), camera.model, ModelRule::WholeName)) {
+    switch (CheckCompatibility(firmware.name, identity.model, ModelRule::WholeName)) {
     case Compatibility::ModelMismatch:
-        return "the firmware file name does not hold the model " + Printable(camera.model);
+        return "the firmware file name does not hold the model " + camera.shown.model;
     case Compatibility::Blocked:
         return "firmware update not supported: this file is blocked";
     case Compatibility::Matches:
@@ -62,7 +62,8 @@ std::string CheckCamera(const CameraIdentity& camera, const std::string& firmwar
     return std::string();
 }
 
-Selection SelectCameras(const std::vector<CameraIdentity>& cameras, const UpdateOptions& options) {
+Selection SelectCameras(const std::vector<Camera>& cameras, const UpdateOptions& options,
+                        const FirmwareName& firmware) {
     Selection selection;
     selection.choices.resize(cameras.size());
     if (cameras.empty()) {
@@ -74,7 +75,7 @@ Selection SelectCameras(const std::vector<CameraIdentity>& cameras, const Update
         for (const std::string& name : options.cameras) {
             std::vector<size_t> matches;
             for (size_t i = 0; i < cameras.size(); ++i)
-                if (Names(cameras[i], name))
+                if (Names(cameras[i].identity, name))
                     matches.push_back(i);
             if (matches.size() == 1) {
                 named[matches.front()] = true; // named twice counts once
@@ -93,7 +94,7 @@ Selection SelectCameras(const std::vector<CameraIdentity>& cameras, const Update
     } else if (!options.all) {
         if (cameras.size() > 1) {
             std::string error = "several cameras found; choose with --camera or --all:";
-            for (const CameraIdentity& camera : cameras)
+            for (const Camera& camera : cameras)
                 error += Describe(camera);
             selection.errors.push_back(error);
         } else {
@@ -110,23 +111,24 @@ Selection SelectCameras(const std::vector<CameraIdentity>& cameras, const Update
         }
         // Under --all a camera of another model is simply not meant; one whose model cannot
         // be told is refused below.
-        if (options.all && !cameras[i].modelUnreadable && !IsBlank(cameras[i].model) &&
-            CheckCompatibility(BaseName(options.firmwareFile), cameras[i].model,
-                               ModelRule::WholeName) == Compatibility::ModelMismatch) {
+        const RemoteDeviceInfo& identity = cameras[i].identity;
+        if (options.all && !identity.modelUnreadable && !IsBlank(identity.model) &&
+            CheckCompatibility(firmware.name, identity.model, ModelRule::WholeName) ==
+                Compatibility::ModelMismatch) {
             choice.reason =
-                "the firmware file name does not hold the model " + Printable(cameras[i].model);
+                "the firmware file name does not hold the model " + cameras[i].shown.model;
             continue;
         }
-        const std::string failed = CheckCamera(cameras[i], options.firmwareFile);
+        const std::string failed = CheckCamera(cameras[i], firmware);
         any = true;
         choice.verdict = failed.empty() ? Verdict::Update : Verdict::Refused;
         choice.reason = failed;
         if (!failed.empty() && !options.all)
-            selection.errors.push_back("camera " + CameraName(cameras[i]) + ": " + failed);
+            selection.errors.push_back("camera " + cameras[i].name + ": " + failed);
     }
     if (options.all && !any)
         selection.errors.push_back("no camera's model is held by the firmware file name " +
-                                   Printable(BaseName(options.firmwareFile)));
+                                   firmware.shown);
     CheckExpected(cameras, options.expect, selection);
     return selection;
 }

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/cli/Options.h"
-#include "gentl/IdentityRecords.h"
+#include "app/cli/Producers.h"
 
 namespace cli {
 
@@ -27,12 +27,18 @@ struct Selection {
     std::vector<std::string> errors;
 };
 
-Selection SelectCameras(const std::vector<CameraIdentity>& cameras, const UpdateOptions& options);
+// The firmware file's name as the checks read it and as messages show it, made once.
+struct FirmwareName {
+    explicit FirmwareName(const std::string& path);
+    std::string name;      // its last component: the compatibility rule reads only this
+    std::string shown;     // the name, printable
+    std::string shownPath; // the path as given, printable
+};
+
+Selection SelectCameras(const std::vector<Camera>& cameras, const UpdateOptions& options,
+                        const FirmwareName& firmware);
 
 // The checks of one camera for the file: empty when it may be updated, else the reason.
-std::string CheckCamera(const CameraIdentity& camera, const std::string& firmwareFile);
-
-// How a camera is named in messages: its serial number, else its device ID.
-std::string CameraName(const CameraIdentity& camera);
+std::string CheckCamera(const Camera& camera, const FirmwareName& firmware);
 
 } // namespace cli

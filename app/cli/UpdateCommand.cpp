@@ -23,13 +23,13 @@ namespace cli {
 
 namespace {
 // --skip-current: a camera the report shows with this image gets nothing.
-void SkipCurrent(const UpdateHistory& history, const std::vector<CameraIdentity>& cameras,
+void SkipCurrent(const UpdateHistory& history, const std::vector<Camera>& cameras,
                  const std::string& sha256, Selection& selection) {
     for (size_t i = 0; i < cameras.size(); ++i) {
         CameraChoice& choice = selection.choices[i];
         if (choice.verdict != Verdict::Update)
             continue;
-        const std::string when = history.AlreadyHas(cameras[i], sha256);
+        const std::string when = history.AlreadyHas(cameras[i].identity, sha256);
         if (!when.empty()) {
             choice.verdict = Verdict::Current;
             choice.reason = "already has this image: updated " + when;
@@ -46,6 +46,7 @@ public:
                                                                   : platform::Stream::Output)),
           outcomes(console, facts),
           early(console, [this] { outcomes.Finish(kExitInterrupted, skipped); }),
+          firmware(options.firmwareFile),
           enumeration([this](const std::string& text) { console.Say(text); }) {
         facts.file = options.firmwareFile;
         facts.host = platform::HostName();
@@ -77,7 +78,7 @@ public:
     int DryRun(const std::vector<size_t>& targets);
     int Update(const std::vector<size_t>& targets) {
         const bool interrupted =
-            UpdateCameras(console, outcomes, *producer, targets, image, options);
+            UpdateCameras(console, outcomes, *producer, targets, image, firmware, options);
         producer->Close();
         return Finish(interrupted);
     }
@@ -102,6 +103,7 @@ private:
     UntilFirstWrite early;
 
     std::string refusal;
+    const FirmwareName firmware;
     LoadedImage image;
     TextEnumerationReport enumeration;
     std::unique_ptr<OpenedProducer> producer;
@@ -138,9 +140,9 @@ void UpdateRun::PrepareSteps() {
         refusal = producer->error;
         return;
     }
-    selection = SelectCameras(producer->identities, options);
+    selection = SelectCameras(producer->cameras, options, firmware);
     if (options.skipCurrent)
-        SkipCurrent(UpdateHistory::Read(options.reportFile, warnings), producer->identities,
+        SkipCurrent(UpdateHistory::Read(options.reportFile, warnings), producer->cameras,
                     facts.sha256, selection);
 }
 
@@ -175,12 +177,12 @@ void UpdateRun::ShowProblems() {
 }
 
 std::vector<size_t> UpdateRun::ShowCameras() {
-    const std::vector<CameraIdentity>& cameras = producer->identities;
+    const std::vector<Camera>& cameras = producer->cameras;
     std::vector<size_t> targets;
     for (size_t i = 0; i < cameras.size(); ++i) {
         const CameraChoice& choice = selection.choices[i];
         Json event = {{"event", "camera"}};
-        event.update(IdentityJson(cameras[i]));
+        event.update(IdentityJson(cameras[i].identity));
         event["selected"] =
             choice.verdict != Verdict::Skipped && choice.verdict != Verdict::Current;
         if (choice.verdict == Verdict::Skipped || choice.verdict == Verdict::Current) {
@@ -202,19 +204,18 @@ std::vector<size_t> UpdateRun::ShowCameras() {
 }
 
 void UpdateRun::ShowFirmware() {
-    console.Say("firmware " + Printable(options.firmwareFile) + ": " +
-                std::to_string(facts.fileSize) + " bytes, upload size " +
-                std::to_string(facts.uploadSize) + ", CRC-32 " + Hex32(facts.crc) + "\n  SHA-256 " +
-                facts.sha256 + "\nproducer " + Printable(facts.producer) + "\n" +
-                Plan(producer->identities, selection));
+    console.Say("firmware " + firmware.shownPath + ": " + std::to_string(facts.fileSize) +
+                " bytes, upload size " + std::to_string(facts.uploadSize) + ", CRC-32 " +
+                Hex32(facts.crc) + "\n  SHA-256 " + facts.sha256 + "\nproducer " +
+                Printable(facts.producer) + "\n" + Plan(producer->cameras, selection));
 }
 
 int UpdateRun::DryRun(const std::vector<size_t>& targets) {
     for (size_t i : targets) {
         Attempt ready;
         ready.result = Result::DryRun;
-        outcomes.Add(producer->identities[i], ready);
-        console.Say(ResultLine(producer->identities[i], ready));
+        outcomes.Add(producer->cameras[i], ready);
+        console.Say(ResultLine(producer->cameras[i], ready));
     }
     Close();
     return Finish(early.Interrupted());

@@ -7,12 +7,12 @@
 
 namespace cli {
 
-std::string ResultLine(const CameraIdentity& camera, const Attempt& attempt) {
-    std::string line = CameraName(camera) + ": ";
+std::string ResultLine(const Camera& camera, const Attempt& attempt) {
+    std::string line = camera.name + ": ";
     switch (attempt.result) {
     case Result::Updated:
         line += "updated, device version " +
-                (camera.deviceVersion.empty() ? "-" : Printable(camera.deviceVersion)) +
+                (camera.shown.deviceVersion.empty() ? "-" : camera.shown.deviceVersion) +
                 " before, " +
                 (attempt.versionAfterRead ? Printable(attempt.versionAfter) : "unreadable") +
                 " now (upload " + Seconds(attempt.uploadSeconds) + ", flashing " +
@@ -29,21 +29,19 @@ std::string ResultLine(const CameraIdentity& camera, const Attempt& attempt) {
 }
 
 // One aligned line per identified camera: what the update will do with it.
-std::string Plan(const std::vector<CameraIdentity>& cameras, const Selection& selection) {
+std::string Plan(const std::vector<Camera>& cameras, const Selection& selection) {
     std::vector<std::vector<std::string>> rows;
     for (size_t i = 0; i < cameras.size(); ++i) {
-        const CameraIdentity& camera = cameras[i];
+        const RemoteDeviceInfo& shown = cameras[i].shown;
         const CameraChoice& choice = selection.choices[i];
         const char* verdicts[] = {"update", "skipped", "refused", "current"};
         std::string verdict = verdicts[static_cast<int>(choice.verdict)];
         if (!choice.reason.empty())
             verdict += " (" + choice.reason + ")";
-        rows.push_back(
-            {CameraName(camera), Printable(camera.model),
-             Printable(camera.deviceId) + " on " + Printable(camera.interfaceId),
-             "version " + (camera.deviceVersionUnreadable ? std::string("unreadable")
-                                                          : Printable(camera.deviceVersion)),
-             verdict});
+        rows.push_back({cameras[i].name, shown.model, shown.deviceId + " on " + shown.interfaceId,
+                        "version " + (shown.deviceVersionUnreadable ? std::string("unreadable")
+                                                                    : shown.deviceVersion),
+                        verdict});
     }
     std::vector<size_t> widths(5, 0);
     for (const auto& row : rows)

@@ -9,9 +9,9 @@
 namespace cli {
 
 // How a camera's turn ended, as one line of text.
-std::string ResultLine(const CameraIdentity& camera, const Attempt& attempt);
+std::string ResultLine(const Camera& camera, const Attempt& attempt);
 // One aligned line per identified camera: what the update will do with it.
-std::string Plan(const std::vector<CameraIdentity>& cameras, const Selection& selection);
+std::string Plan(const std::vector<Camera>& cameras, const Selection& selection);
 // The producer's side of a failed write: its error, or how much of the write it took.
 std::string WriteError(const PortAccess& write);
 

@@ -152,8 +152,8 @@ class Pool {
 public:
     Pool(UpdateConsole& console, Outcomes& outcomes, OpenedProducer& producer,
          const std::vector<size_t>& targets, InterruptPlan& plan)
-        : console(console), outcomes(outcomes), producer(producer), cameras(producer.identities),
-          targets(targets), plan(plan) {}
+        : console(console), outcomes(outcomes), cameras(producer.cameras), targets(targets),
+          plan(plan) {}
 
     void Start(size_t jobs, const LoadedImage& image, bool secondary, const UploadControl& control);
     // Keeps the board moving and says what an interrupt does until every turn is over.
@@ -171,8 +171,7 @@ private:
 
     UpdateConsole& console;
     Outcomes& outcomes;
-    OpenedProducer& producer;
-    const std::vector<CameraIdentity>& cameras;
+    const std::vector<Camera>& cameras;
     const std::vector<size_t>& targets;
     InterruptPlan& plan;
     std::vector<std::thread> workers;
@@ -184,7 +183,7 @@ private:
 
 // A camera's turn is over: said, recorded, counted, whatever fails on the way.
 void Pool::Complete(size_t k, const Attempt& attempt) {
-    const CameraIdentity& camera = cameras[targets[k]];
+    const Camera& camera = cameras[targets[k]];
     try {
         plan.Finished(k);
         outcomes.Add(camera, attempt);
@@ -199,10 +198,10 @@ void Pool::Complete(size_t k, const Attempt& attempt) {
 
 void Pool::Work(const LoadedImage& image, bool secondary, const UploadControl& control) {
     for (size_t k = next++; k < targets.size(); k = next++) {
-        TQRemoteDevice& device = *producer.cameras[targets[k]];
+        TQRemoteDevice& device = *cameras[targets[k]].device;
         Attempt attempt;
         try {
-            CameraProgress progress(console, k, cameras[targets[k]]);
+            CameraProgress progress(console, k, cameras[targets[k]].identity);
             UploadControl own = control;
             own.stopSending = [&progress, this, k] {
                 // The write asked about after the checksum is the flash command.
@@ -336,16 +335,16 @@ bool UntilFirstWrite::Run(const std::function<void()>& steps) {
 
 bool UpdateCameras(UpdateConsole& console, Outcomes& outcomes, OpenedProducer& producer,
                    const std::vector<size_t>& targets, const LoadedImage& image,
-                   const UpdateOptions& options) {
+                   const FirmwareName& firmware, const UpdateOptions& options) {
     UploadControl control;
     control.stopWaiting = [] { return platform::InterruptCount() > 1; };
     // The new version may show only after a power cycle: reported, not judged.
     control.readVersionAfter = true;
     control.waitTimeoutMs = WaitTimeoutMs(options.waitTimeoutSeconds);
-    const bool secondary = IsSecondaryImage(BaseName(options.firmwareFile));
+    const bool secondary = IsSecondaryImage(firmware.name);
     std::vector<std::string> names;
     for (size_t i : targets)
-        names.push_back(CameraName(producer.identities[i]));
+        names.push_back(producer.cameras[i].name);
     InterruptPlan plan(console, names, control.waitTimeoutMs);
     console.StartBoard(names, control.waitTimeoutMs, options.heartbeatSeconds);
 

@@ -8,6 +8,7 @@
 #include "app/cli/Options.h"
 #include "app/cli/Producers.h"
 #include "app/cli/Records.h"
+#include "app/cli/Selection.h"
 #include "firmware/FirmwareImage.h"
 
 namespace cli {
@@ -36,6 +37,6 @@ private:
 // turn is recorded in outcomes. True when an interrupt came before every turn was over.
 bool UpdateCameras(UpdateConsole& console, Outcomes& outcomes, OpenedProducer& producer,
                    const std::vector<size_t>& targets, const LoadedImage& image,
-                   const UpdateOptions& options);
+                   const FirmwareName& firmware, const UpdateOptions& options);
 
 } // namespace cli

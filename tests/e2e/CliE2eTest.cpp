@@ -159,6 +159,8 @@ TEST(CliE2e, ListSaysWhatCouldNotBeListedOrStarted) {
         {"IFGetDeviceID = 1", 2, "CXP-IF0", nullptr,
          "the device at index 0 on CXP-IF0 could not be identified"},
         {"IFOpenDevice = 2", 2, "CXP-IF0", "cam1", "device cam1 on CXP-IF0 could not be opened"},
+        {"DevGetPort = 2", 2, "CXP-IF0", "cam1",
+         "device cam1 on CXP-IF0 could not reach its camera"},
         {"GCInitLib = 1", 0, nullptr, nullptr, notStarted},
         {"TLOpen = 1", 0, nullptr, nullptr, notStarted},
         {"TLUpdateInterfaceList = 1", 0, nullptr, nullptr, notStarted},
