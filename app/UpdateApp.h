@@ -43,6 +43,3 @@ private:
 
 // An interrupt stopped the upload before the flash command; also the exit status then.
 constexpr int32_t kRunInterrupted = 130;
-
-// The banner's version, 1.0.0.546.
-constexpr unsigned kVersion[4] = {1, 0, 0, 546};

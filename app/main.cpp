@@ -4,6 +4,7 @@
 
 #include "app/ConsolePrint.h"
 #include "app/UpdateApp.h"
+#include "app/Version.h"
 #include "app/cli/CliMain.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/Interrupt.h"

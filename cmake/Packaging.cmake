@@ -4,7 +4,7 @@
 option(CXP_PACKAGE "Make the man page (help2man) and configure CPack" OFF)
 
 # The version lives in one place, the banner's array.
-set(version_header ${CMAKE_SOURCE_DIR}/app/UpdateApp.h)
+set(version_header ${CMAKE_SOURCE_DIR}/app/Version.h)
 file(STRINGS ${version_header} version_line REGEX "kVersion\\[4\\]")
 if(NOT version_line MATCHES "{ *([0-9]+), *([0-9]+), *([0-9]+), *([0-9]+) *}")
     message(FATAL_ERROR "no kVersion[4] = {a, b, c, d} in ${version_header}")

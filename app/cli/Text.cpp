@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/UpdateApp.h"
+#include "app/Version.h"
 #include "platform/Utf8.h"
 
 namespace cli {
