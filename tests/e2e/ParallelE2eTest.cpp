@@ -60,8 +60,8 @@ std::string Shape(const ToolResult& r, const std::string& camera) {
 }
 } // namespace
 
-// Each camera alone, then the four at once: each gets exactly its update, the trace tells them
-// apart line by line, and together they take about the time of one.
+// Each camera alone, then the four at once: each gets exactly its update, the trace keeps its
+// lines whole, and together they take about the time of one.
 TEST(ParallelE2e, FourCamerasAtOnceTakeAboutTheTimeOfOne) {
     const std::string image = Pattern(kImageSize);
     double oneByOne = 0;
