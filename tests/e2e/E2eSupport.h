@@ -20,6 +20,7 @@ std::string LackingSimDirectory(); // the folder of cxp-sim-lacking.cti (no DevC
 std::string ReadFile(const std::string& path); // whole file, "" when missing
 void WriteFile(const std::string& path, const std::string& content);
 std::vector<std::string> SplitLines(const std::string& text); // at "\n", no empty last line
+std::string Pattern(size_t size); // bytes 1 to 251 over and over: no two chunks alike
 
 // A fresh, empty directory for one test, under the build tree; removed and re-made on creation.
 class ScratchDir {
