@@ -40,20 +40,17 @@ Lines NameHandles(const Lines& lines, Lines& handles) {
     return named;
 }
 
-Lines InfoLines(const std::string& head, std::initializer_list<int> commands) {
-    Lines lines;
+// Appends "head iInfoCmd:N" for each command, and then `more`.
+void Append(Lines& to, const std::string& head, std::initializer_list<int> commands,
+            const Lines& more = {}) {
     for (int command : commands)
-        lines.push_back(head + "iInfoCmd:" + std::to_string(command));
-    return lines;
+        to.push_back(head + "iInfoCmd:" + std::to_string(command));
+    to.insert(to.end(), more.begin(), more.end());
 }
 
 const std::string kBanner = "Tevrak CXP-Firmware Update Tool v1.0.0.546\n\n";
 const std::string kCtiHeading = "Discover all available CTI Files:\n"
                                 "---------------------------------\n";
-
-void Append(Lines& to, const Lines& more) {
-    to.insert(to.end(), more.begin(), more.end());
-}
 } // namespace
 
 TEST(EnumerationE2e, HappyPathTracesEveryCallFromLoadToShutdownAndListsTheCamera) {
@@ -64,48 +61,43 @@ TEST(EnumerationE2e, HappyPathTracesEveryCallFromLoadToShutdownAndListsTheCamera
     const std::string dev = "hIface:0x{I} sDeviceID:CXP-DEV0 ";
     Lines expected = {"hWrapper: 0x{W}", w + "GCInitLib Successful!", w + "TLOpen hTL:0x{T}",
                       "hSystem: 0x{T}"};
-    Append(expected, InfoLines(w + "TLGetInfo hTL:0x{T} ", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
-    Append(expected, {w + "TLUpdateInterfaceList hTL:0x{T} bChanged:1",
-                      w + "TLGetNumInterfaces hTL:0x{T} iNumIfaces:1",
-                      w + "TLGetInterfaceID hTL:0x{T} iIndex:0  sID:CXP-IF0"});
-    Append(expected, InfoLines(w + "TLGetInterfaceInfo hTL:0x{T} sID:CXP-IF0 ", {0, 1, 2}));
-    Append(expected, {w + "TLOpenInterface hTL:0x{T} sID:CXP-IF0 hIface:0x{I}", "hInterface: 0x{I}",
-                      w + "IFUpdateDeviceList hIface:0x{I} bChanged:1",
-                      w + "IFGetNumDevices hIface:0x{I} iNumDevices:1", "Device found",
-                      w + "IFGetDeviceID hIface:0x{I} iIndex:0 sIDeviceID:CXP-DEV0"});
+    Append(expected, w + "TLGetInfo hTL:0x{T} ", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+           {w + "TLUpdateInterfaceList hTL:0x{T} bChanged:1",
+            w + "TLGetNumInterfaces hTL:0x{T} iNumIfaces:1",
+            w + "TLGetInterfaceID hTL:0x{T} iIndex:0  sID:CXP-IF0"});
+    Append(expected, w + "TLGetInterfaceInfo hTL:0x{T} sID:CXP-IF0 ", {0, 1, 2},
+           {w + "TLOpenInterface hTL:0x{T} sID:CXP-IF0 hIface:0x{I}", "hInterface: 0x{I}",
+            w + "IFUpdateDeviceList hIface:0x{I} bChanged:1",
+            w + "IFGetNumDevices hIface:0x{I} iNumDevices:1", "Device found",
+            w + "IFGetDeviceID hIface:0x{I} iIndex:0 sIDeviceID:CXP-DEV0"});
     const std::initializer_list<int> deviceCommands = {0, 1, 2, 4, 3, 5, 6, 7, 8, 9};
-    Append(expected, InfoLines(w + "IFGetDeviceInfo " + dev, deviceCommands));
-    Append(expected, {w + "IFOpenDevice " + dev + "Flags:0x3 hDevice:0x{D}", "hDevice: 0x{D}"});
-    Append(expected, InfoLines(w + "DevGetInfo hDevice:0x{D} ", deviceCommands));
-    for (int pass = 0; pass < 2; ++pass) // once while opening, once for the camera
-        Append(expected,
-               {w + "DevGetPort hDevice:0x{D} hRemoteDevice:0x{P}", "hRemoteDevice: 0x{P}"});
-    Append(expected, InfoLines(w + "DevGetInfo hDevice:0x{D} ", deviceCommands));
+    Append(expected, w + "IFGetDeviceInfo " + dev, deviceCommands,
+           {w + "IFOpenDevice " + dev + "Flags:0x3 hDevice:0x{D}", "hDevice: 0x{D}"});
+    // The port is asked for once while opening, once for the camera.
+    const std::string port = w + "DevGetPort hDevice:0x{D} hRemoteDevice:0x{P}";
+    Append(expected, w + "DevGetInfo hDevice:0x{D} ", deviceCommands,
+           {port, "hRemoteDevice: 0x{P}", port, "hRemoteDevice: 0x{P}"});
+    Append(expected, w + "DevGetInfo hDevice:0x{D} ", deviceCommands);
     for (const char* address : {"2020", "2040", "20B0"}) // the camera listing
         expected.push_back(w + "GCReadPort hPort:0x{P} Address:0x000000000000" + address);
-    Append(expected, {w + "DevClose hDevice:0x{D}", w + "IFClose hIface:0x{I}",
-                      w + "TLClose hTL:0x{T}", w + "GCCloseLib Successful"});
+    expected.insert(expected.end(), {w + "DevClose hDevice:0x{D}", w + "IFClose hIface:0x{I}",
+                                     w + "TLClose hTL:0x{T}", w + "GCCloseLib Successful"});
 
     const Lines& trace = r.traceLines;
     auto first = std::find_if(trace.begin(), trace.end(), [](const std::string& line) {
         return line.rfind("hWrapper: 0x", 0) == 0;
     });
-    auto last = std::find(trace.rbegin(), trace.rend(), w + "GCCloseLib Successful");
-    ASSERT_NE(first, trace.end()) << r.trace;
-    ASSERT_NE(last, trace.rend()) << r.trace;
-    Lines handles;
-    EXPECT_EQ(NameHandles(Lines(first, last.base()), handles), expected) << r.trace;
+    Lines handles; // and nothing after the shutdown
+    EXPECT_EQ(NameHandles(Lines(first, trace.end()), handles), expected) << r.trace;
     ASSERT_EQ(handles.size(), 5u);
     EXPECT_NE(handles[1], "0000000000000000");
     EXPECT_NE(handles[4], "0000000000000000");
 
-    // The identity block shows the device handle as 16 upper-case digits.
+    // The identity block shows the device handle as 16 upper-case digits; the prompt follows.
     const std::string block = "\nCamera Nr: [0]\n\nhParentDEV: 0x" + handles[3] +
-                              "\nmodel: TQ-12M-CXP\nmanufacturerInfo: ";
+                              "\nmodel: TQ-12M-CXP\nmanufacturerInfo: TQ-12M-CXP rev.B 12MP "
+                              "CoaXPress\nserialNumber: TQ12M0001\n\n\nchoose a camera >>>\n";
     EXPECT_TRUE(Contains(r.console, block)) << r.console;
-    EXPECT_TRUE(Contains(r.console, "serialNumber: TQ12M0001\n\n")) << r.console;
-    EXPECT_FALSE(Contains(r.console, "Camera Nr: [1]"));
-    EXPECT_TRUE(Contains(r.console, "\nchoose a camera >>>"));
 }
 
 // IF-B lists DEV-A, which IF-A has opened: the producer refuses it. IF-A's DEV-B is not
@@ -136,14 +128,11 @@ model_read_fails = yes
     EXPECT_TRUE(Contains(c.substr(zero, one - zero), "\nmodel: MODEL-A\n"));
     // A model register that cannot be read shows as an empty model.
     EXPECT_TRUE(Contains(c.substr(one), "\nmodel: \nmanufacturerInfo: ")) << c;
-    EXPECT_TRUE(Contains(c.substr(one), "serialNumber: SN-B\n\n"));
-    EXPECT_FALSE(Contains(c, "Camera Nr: [2]"));
+    EXPECT_TRUE(Contains(c.substr(one), "serialNumber: SN-B\n\n\nchoose a camera >>>\n"));
 
     // The empty interface is closed right after its count, before anything else is opened.
-    const Lines& t = r.traceLines;
-    auto none = std::find(t.begin(), t.end(), "!!!No Device found!!!");
-    ASSERT_LT(none + 1, t.end()) << r.trace;
-    EXPECT_EQ((none + 1)->rfind("TQGenTLWrapper::IFClose hIface:0x", 0), 0u) << *(none + 1);
+    EXPECT_TRUE(Contains(r.trace, "\n!!!No Device found!!!\nTQGenTLWrapper::IFClose hIface:0x"))
+        << r.trace;
     EXPECT_EQ(Count(r.trace, "TQGenTLWrapper::IFClose "), 3u); // and the kept ones at the end
 }
 
@@ -175,20 +164,15 @@ TEST(EnumerationE2e, NoInterfaceMeansNoCamera) {
     ASSERT_NE(none, std::string::npos) << r.console;
     EXPECT_NE(r.console.find("!!!No camera found!!!\n", none), std::string::npos);
     EXPECT_FALSE(Contains(r.console, "choose a camera"));
-    EXPECT_TRUE(Contains(r.trace, "\n!!!No Interface Found!!!\n"));
     // Nothing was opened: the shutdown closes only the system and the library.
-    auto wrapper = std::find_if(r.traceLines.begin(), r.traceLines.end(),
-                                [](auto& line) { return line.rfind("hWrapper", 0) == 0; });
-    ASSERT_NE(wrapper, r.traceLines.end());
-    Lines closes;
-    for (auto it = wrapper; it != r.traceLines.end(); ++it)
-        if (Contains(*it, "Close"))
-            closes.push_back(it->substr(0, it->find(' ')));
-    EXPECT_EQ(closes, (Lines{"TQGenTLWrapper::TLClose", "TQGenTLWrapper::GCCloseLib"}));
+    EXPECT_TRUE(Contains(r.trace, "\n!!!No Interface Found!!!\nTQGenTLWrapper::TLClose hTL:0x"));
+    EXPECT_EQ(Count(r.trace, "Close"), 2u) << r.trace;
+    EXPECT_EQ(r.traceLines.back(), "TQGenTLWrapper::GCCloseLib Successful");
 }
 
+// A file that is not a library (its trace line, and a library that lacks a function: the
+// wrapper's and the command line's tests).
 TEST(EnumerationE2e, UnusableProducersAreRefusedBeforeAnyCall) {
-    // A file that is not a library.
     e2e::ToolRun run = e2e::RunInScratch("enum-broken", "", "", "0\n");
     e2e::ScratchDir producers("enum-broken-cti");
     producers.Write("broken.cti", "this is not a library\n");
@@ -201,20 +185,8 @@ TEST(EnumerationE2e, UnusableProducersAreRefusedBeforeAnyCall) {
     ASSERT_TRUE(Contains(r.console, refusal)) << r.console;
     const std::string reason = r.console.substr(r.console.find(refusal) + refusal.size());
     EXPECT_TRUE(reason[0] != '\n' && reason.rfind("error code ", 0) != 0) << reason;
-    EXPECT_TRUE(Contains(r.trace, "LoadLibrary Failed! File:")) << r.trace;
     EXPECT_FALSE(Contains(r.trace, "hWrapper"));
     EXPECT_FALSE(Contains(r.console, "choose a camera"));
-
-    // A producer without DevClose.
-    run.genTLPath = e2e::LackingSimDirectory();
-    r = e2e::RunTool(run);
-    ASSERT_FALSE(r.timedOut);
-    EXPECT_EQ(r.status, e2e::StatusFor(1));
-    EXPECT_TRUE(Contains(r.console, "does not export the GenTL functions DevClose\n")) << r.console;
-    EXPECT_TRUE(Contains(r.trace, " Function:DevClose")) << r.trace;
-    EXPECT_EQ(Count(r.trace, "GetProcAddress Failed!"), 1u);
-    EXPECT_FALSE(Contains(r.trace, "TQGenTLWrapper::"));
-    EXPECT_FALSE(Contains(r.trace, "hWrapper"));
 }
 
 // Without a search path, without a producer in it, and with input that ends before a choice.

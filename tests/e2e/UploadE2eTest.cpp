@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,12 +15,8 @@ const std::string kModel = "TQ-12M-CXP"; // the default simulated camera
 const std::string kDone = "\nNow you can safely powercycle the camera, to see the changes.\n";
 const std::string kFailed = "\nfirmware update failed, nothing was flashed\n";
 const std::string kFinish = "W 0x0000B0E8 4 0 0000D2C4";
-const Lines kHeader4 = {"W 0x0000AB00 4 0 00005B17", "W 0x0000AB04 4 0 00000000",
-                        "W 0x0000AB08 4 0 00000004"};
-
-bool Accepted(const e2e::ToolResult& r) {
-    return Contains(r.Record("cam0.result.txt"), "\nresult = accepted\n");
-}
+const std::string kHeader4 = "W 0x0000AB00 4 0 00005B17\nW 0x0000AB04 4 0 00000000\n"
+                             "W 0x0000AB08 4 0 00000004\n";
 
 // A full run in a fresh working directory with one firmware file: producer 0, camera 0, file 0,
 // then the key for the final wait.
@@ -71,12 +66,10 @@ TEST(UploadE2e, ThreeByteImageIsPaddedFlashedAndAwaitedWhileTheCameraIsBusy) {
         const e2e::ToolResult r = Update(c.test, c.file, "abc", c.camera);
         EXPECT_EQ(r.status, c.status) << r.Diagnostics();
         EXPECT_TRUE(Contains(r.console, c.said)) << r.console;
-        Lines traffic = kHeader4;
-        for (const std::string& line : e2e::SplitLines(c.traffic + kFinish))
-            traffic.push_back(line);
-        EXPECT_EQ(UpdateTraffic(r), traffic) << r.traffic;
+        EXPECT_EQ(UpdateTraffic(r), e2e::SplitLines(kHeader4 + c.traffic + kFinish)) << r.traffic;
         EXPECT_EQ(r.Record("cam0.image.bin"), c.status == 0 ? std::string("abc\0", 4) : "");
-        EXPECT_EQ(Accepted(r), c.status == 0) << r.Record("cam0.result.txt");
+        EXPECT_EQ(Contains(r.Record("cam0.result.txt"), "\nresult = accepted\n"), c.status == 0)
+            << r.Record("cam0.result.txt");
         // Console text reaches a pipe as printed: the 2 s pause after the flash command between.
         const double waiting = runner::FirstArrival(r.consoleChunks, "Please wait ...");
         if (c.status == 0) {
@@ -98,17 +91,10 @@ TEST(UploadE2e, ImageGoesOutInChunksTheNameIsNeverAFormatAndAFailedChunkIsNeverF
                 Contains(r.console, "\rremaining 1028    \rremaining 4    \rupload done     \n"))
         << r.console;
     EXPECT_TRUE(Contains(r.trace, "FirmwareFile: " + file)) << r.trace;
-    Lines traffic = UpdateTraffic(r);
-    ASSERT_GE(traffic.size(), 8u) << r.traffic;
-    EXPECT_EQ(traffic[2], "W 0x0000AB08 4 0 00000404");
-    EXPECT_EQ(traffic[3], "W 0x70000000 1024 0");
-    // The last chunk: the file's last byte, then three zero bytes of padding.
-    char last[64];
-    std::snprintf(last, sizeof last, "W 0x70000400 4 0 %02X000000",
-                  static_cast<unsigned char>(content.back()));
-    EXPECT_EQ(traffic[4], last);
+    // The camera takes only full chunks in order and exactly the announced size: its copy and
+    // its verdict prove the chunks and the padding.
     EXPECT_EQ(r.Record("cam0.image.bin"), content + std::string(3, '\0'));
-    EXPECT_TRUE(Accepted(r));
+    EXPECT_TRUE(Contains(r.Record("cam0.result.txt"), "\nresult = accepted\n"));
 
     // Writes 1 to 3 are the header; the 5th write is the second data chunk.
     r = Update("failed-chunk", kModel + ".bin", content, "fail_write = 5\n");
@@ -117,11 +103,7 @@ TEST(UploadE2e, ImageGoesOutInChunksTheNameIsNeverAFormatAndAFailedChunkIsNeverF
                                     "0x70000400, firmware not flashed\n" +
                                         kFailed + "Press any key"))
         << r.console;
-    traffic = UpdateTraffic(r);
-    ASSERT_EQ(traffic.size(), 6u) << r.traffic;
-    EXPECT_EQ(traffic[4], "W 0x70000400 4 -1010 " + std::string(last).substr(17));
-    EXPECT_EQ(traffic[5], kFinish);
-    EXPECT_EQ(r.Record("cam0.image.bin"), "");
+    EXPECT_EQ(r.Record("cam0.image.bin"), ""); // what follows the failed write: the unit test
 }
 
 TEST(UploadE2e, UnusableOrMismatchedFilesAreNeverUploaded) {
@@ -182,9 +164,6 @@ TEST(UploadE2e, UnusableOrMismatchedFilesAreNeverUploaded) {
                                                   "Press any key"))
             << r.console;
         EXPECT_EQ(UpdateTraffic(r), opened ? Lines{kFinish} : Lines{}) << r.traffic;
-        ASSERT_GE(r.traceLines.size(), 2u);
-        EXPECT_EQ(r.traceLines[r.traceLines.size() - 2].rfind("TQGenTLWrapper::TLClose ", 0), 0u);
-        EXPECT_EQ(r.traceLines.back(), "TQGenTLWrapper::GCCloseLib Successful");
     }
 }
 
@@ -204,11 +183,11 @@ TEST(OperatorE2e, AnInterruptDuringTheUploadStopsItBeforeTheFlashCommand) {
 
     const Lines traffic = UpdateTraffic(r);
     ASSERT_GE(traffic.size(), 5u) << r.traffic;
-    EXPECT_EQ(traffic.front(), kHeader4[0]);
+    EXPECT_EQ(traffic.front(), e2e::SplitLines(kHeader4).front());
     EXPECT_EQ(traffic.back(), kFinish);
     EXPECT_LT(traffic.size(), 3u + 256u + 1u) << "the data phase went on";
-    for (const std::string& line : traffic)
-        EXPECT_FALSE(Contains(line, "0x0000AB0C") || Contains(line, "0x0000AB10")) << line;
+    // Data, then at once the finish: no checksum, no flash command.
+    EXPECT_EQ(traffic[traffic.size() - 2].rfind("W 0x7", 0), 0u) << r.traffic;
     EXPECT_EQ(r.Record("cam0.result.txt"), "") << "nothing was flashed";
     EXPECT_EQ(r.traceLines.back(), "TQGenTLWrapper::GCCloseLib Successful");
 }

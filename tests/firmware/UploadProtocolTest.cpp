@@ -108,8 +108,7 @@ std::string Write(const std::string& name, const std::string& content) {
 } // namespace
 
 TEST(Upload, PaddedImageThenTheCameraIsPolledUntilItAnswersOneTraceLineAnAccess) {
-    Camera busy;
-    busy.busyReads = 2;
+    const Camera busy{0, 2, 0, {}};
     const std::string file = Write("TQ-12M-CXP_abc.bin", "abc");
     const Outcome o = Update(file, busy);
     EXPECT_EQ(o.end, UploadEnd::Answered);
@@ -150,12 +149,10 @@ TEST(Upload, FirstFailedWriteOrStopRequestEndsTheUploadButFinishIsStillWritten) 
     for (bool stop : {false, true}) {
         for (int failing = 1; failing <= 8; ++failing) {
             SCOPED_TRACE((stop ? "stop before write " : "failed write ") + std::to_string(failing));
-            Camera setup;
-            setup.failWrite = stop ? 0 : failing;
             int asked = 0;
             UploadControl control;
             control.stopSending = [&] { return stop && ++asked >= failing; };
-            const Outcome o = Update(file, setup, control);
+            const Outcome o = Update(file, Camera{stop ? 0 : failing, 0, 0, {}}, control);
             EXPECT_EQ(o.end, stop ? UploadEnd::Interrupted : UploadEnd::WriteFailed);
             Lines expected(complete.begin(), complete.begin() + failing - (stop ? 1 : 0));
             expected.push_back(kFinish);
@@ -169,8 +166,7 @@ TEST(Upload, FirstFailedWriteOrStopRequestEndsTheUploadButFinishIsStillWritten) 
     }
 
     // The secondary target's write is guarded the same way.
-    Camera refusing;
-    refusing.failWrite = 4;
+    Camera refusing{4, 0, 0, {}};
     Outcome o = Update(Write("TQ-12M-CXP_secondary.bin", "abc"), refusing);
     EXPECT_EQ(o.traffic, (Lines{complete[0], complete[1], "W 0x0000AB08 00000004",
                                 "W 0x0000AB14 00000002", kFinish}));

@@ -10,8 +10,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
 TEST(Interrupt, CtrlCIsCountedWhileArmedAndEndsTheProcessOtherwise) {
     const fs::path report = fs::current_path() / "interrupt-probe.txt";
     fs::remove(report);
@@ -74,5 +72,3 @@ TEST(SystemPath, OnlyAFullPathPastTheLimitGetsTheLongPathPrefix) {
     for (const auto& [path, expected] : cases)
         EXPECT_EQ(platform::Narrow(platform::SystemPath(path)), platform::Narrow(expected));
 }
-
-} // namespace
