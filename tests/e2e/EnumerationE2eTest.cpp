@@ -137,10 +137,13 @@ model_read_fails = yes
 }
 
 TEST(EnumerationE2e, DevicesWithoutASerialNumberAreNeverOneCamera) {
-    // Blank on both sides, and a failed register read against a blank producer serial.
+    // Blank on both sides, and a failed register read against a blank producer serial. DEV-D
+    // reports DEV-A's ID once opened: the same device, closed at once.
     e2e::ToolResult r = RunToCameraPrompt("enum-no-serial", R"(
 [interface IF-A]
-devices = DEV-A, DEV-B, DEV-C
+devices = DEV-A, DEV-B, DEV-C, DEV-D
+[device DEV-D]
+opened_id = DEV-A
 [camera DEV-A]
 serial =
 [camera DEV-B]
@@ -153,7 +156,10 @@ serial =
 )");
     ASSERT_FALSE(r.timedOut);
     EXPECT_FALSE(Contains(r.trace, "REMOTEDEV Exited")) << r.trace;
+    EXPECT_TRUE(Contains(r.trace, "\nDevice Existed\nTQGenTLWrapper::DevClose hDevice:0x"))
+        << r.trace;
     EXPECT_TRUE(Contains(r.console, "\nCamera Nr: [2]\n")) << r.console;
+    EXPECT_FALSE(Contains(r.console, "\nCamera Nr: [3]\n")) << r.console;
     EXPECT_EQ(Count(r.console, "serialNumber: \n\n"), 3u);
 }
 
