@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "platform/Utf8.h"
 
@@ -23,7 +24,7 @@ void Write(const char* format, va_list args) {
         return;
     }
     if (static_cast<size_t>(length) < sizeof small) {
-        platform::WriteConsoleText(stdout, std::string(small, static_cast<size_t>(length)));
+        platform::WriteConsoleText(stdout, std::string_view(small, static_cast<size_t>(length)));
     } else {
         std::string text(static_cast<size_t>(length) + 1, '\0');
         std::vsnprintf(text.data(), text.size(), format, again);

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Inside the tool every text is UTF-8. On Linux names are bytes and pass as they are; on
@@ -31,5 +32,5 @@ std::FILE* OpenFile(const std::string& utf8Path, const char* mode);
 // Writes UTF-8 text to standard output or standard error so that a Windows console shows it
 // (wide console output there); a redirected stream gets the bytes as they are. No flush of a
 // redirected stream. False when the write failed.
-bool WriteConsoleText(std::FILE* stream, const std::string& utf8);
+bool WriteConsoleText(std::FILE* stream, std::string_view utf8);
 } // namespace platform

@@ -21,7 +21,7 @@ std::FILE* OpenFile(const std::string& utf8Path, const char* mode) {
     return std::fopen(utf8Path.c_str(), mode);
 }
 
-bool WriteConsoleText(std::FILE* stream, const std::string& utf8) {
+bool WriteConsoleText(std::FILE* stream, std::string_view utf8) {
     return std::fwrite(utf8.data(), 1, utf8.size(), stream) == utf8.size();
 }
 } // namespace platform

@@ -82,7 +82,7 @@ std::FILE* OpenFile(const std::string& utf8Path, const char* mode) {
     return _wfopen(SystemPath(Widen(utf8Path)).c_str(), Widen(mode).c_str());
 }
 
-bool WriteConsoleText(std::FILE* stream, const std::string& utf8) {
+bool WriteConsoleText(std::FILE* stream, std::string_view utf8) {
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     DWORD mode = 0;
     if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode))
@@ -91,7 +91,7 @@ bool WriteConsoleText(std::FILE* stream, const std::string& utf8) {
     // holds goes first.
     if (std::fflush(stream) != 0)
         return false;
-    const std::wstring wide = Widen(utf8);
+    const std::wstring wide = Widen(std::string(utf8));
     for (size_t done = 0; done < wide.size();) {
         DWORD written = 0;
         const DWORD piece = static_cast<DWORD>(std::min<size_t>(wide.size() - done, 16384));
