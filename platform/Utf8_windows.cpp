@@ -82,10 +82,21 @@ std::FILE* OpenFile(const std::string& utf8Path, const char* mode) {
     return _wfopen(SystemPath(Widen(utf8Path)).c_str(), Widen(mode).c_str());
 }
 
-bool WriteConsoleText(std::FILE* stream, std::string_view utf8) {
+namespace {
+// The console behind a stream, or null when it goes to a file or a pipe.
+HANDLE ConsoleOf(std::FILE* stream) {
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     DWORD mode = 0;
-    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode))
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+} // namespace
+
+bool WriteConsoleText(std::FILE* stream, std::string_view utf8) {
+    // Asking the system costs a round trip, too much for every progress line of an upload;
+    // where standard output and standard error go does not change while the tool runs.
+    static const HANDLE out = ConsoleOf(stdout), err = ConsoleOf(stderr);
+    const HANDLE handle = stream == stdout ? out : stream == stderr ? err : ConsoleOf(stream);
+    if (handle == nullptr)
         return std::fwrite(utf8.data(), 1, utf8.size(), stream) == utf8.size();
     // The console takes the text as UTF-16 whatever its code page; what the runtime still
     // holds goes first.
