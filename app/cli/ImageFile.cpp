@@ -10,27 +10,28 @@ namespace cli {
 
 std::string LoadFile(const std::string& name, LoadedImage& image) {
     namespace fs = std::filesystem;
+    const std::string file = "firmware file " + Printable(name); // made printable once
     std::error_code error;
     const fs::file_status status = fs::status(platform::FileSystemPath(name), error);
     if (!fs::exists(status))
-        return "firmware file " + Printable(name) + " not found";
+        return file + " not found";
     if (!fs::is_regular_file(status))
-        return "firmware file " + Printable(name) + " is not a regular file";
+        return file + " is not a regular file";
     switch (LoadImageFile(name, image)) {
     case ImageLoad::Loaded:
         return std::string();
     case ImageLoad::OpenFailed:
-        return "firmware file " + Printable(name) + " cannot be opened";
+        return file + " cannot be opened";
     case ImageLoad::ReadError:
-        return "firmware file " + Printable(name) + " could not be read in full";
+        return file + " could not be read in full";
     case ImageLoad::Empty:
-        return "firmware file " + Printable(name) + " is empty";
+        return file + " is empty";
     case ImageLoad::TooLarge:
-        return "firmware file " + Printable(name) + " is too large (2 GiB or more)";
+        return file + " is too large (2 GiB or more)";
     case ImageLoad::NoMemory:
         return "not enough memory for the firmware image";
     }
-    return "firmware file " + Printable(name) + " cannot be used";
+    return file + " cannot be used";
 }
 
 } // namespace cli
