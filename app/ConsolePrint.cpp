@@ -43,11 +43,8 @@ void ConsolePrint(const char* format, ...) {
     std::fflush(stdout);
 }
 
-void ConsoleProgress(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    Write(format, args);
-    va_end(args);
+void ConsoleProgress(std::string_view line) {
+    platform::WriteConsoleText(stdout, line);
     const Clock::time_point now = Clock::now();
     if (now - lastProgressFlush >= std::chrono::milliseconds(50)) {
         std::fflush(stdout);

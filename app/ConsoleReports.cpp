@@ -1,5 +1,9 @@
 #include "app/ConsoleReports.h"
 
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
 #include "app/ConsolePrint.h"
 
 void ConsoleEnumerationReport::ProducerNotLoaded(const std::string& message) {
@@ -70,7 +74,12 @@ void ConsoleUploadReport::SecondaryRefused() {
 void ConsoleUploadReport::Progress(uint32_t sent, uint32_t total) {
     if (sent < total) {
         progressLineOpen = true;
-        ConsoleProgress("\rremaining %u    ", total - sent);
+        // Built without printf: this runs before every chunk, and printf's machinery is much of
+        // the tool's time between chunks.
+        char line[32] = "\rremaining ";
+        char* end = std::to_chars(line + 11, line + 22, total - sent).ptr;
+        std::memcpy(end, "    ", 4);
+        ConsoleProgress(std::string_view(line, static_cast<size_t>(end + 4 - line)));
     }
 }
 

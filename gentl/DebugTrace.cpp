@@ -20,6 +20,16 @@ std::mutex& EmitMutex() {
     static std::mutex mutex;
     return mutex;
 }
+
+void Emit(const char* message) {
+    std::lock_guard<std::mutex> lock(EmitMutex());
+    TraceObserver& observer = Observer();
+    if (observer) {
+        observer(message);
+        return;
+    }
+    platform::EmitTrace(message);
+}
 } // namespace
 
 void DebugTrace(const char* format, ...) {
@@ -30,13 +40,15 @@ void DebugTrace(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(message, sizeof message, format, args);
     va_end(args);
-    std::lock_guard<std::mutex> lock(EmitMutex());
-    TraceObserver& observer = Observer();
-    if (observer) {
-        observer(message);
+    Emit(message);
+}
+
+void DebugTraceText(const char* message) {
+    if (std::strlen(message) > kTraceMessageMax) {
+        DebugTrace("%s", message); // cut there like every other message
         return;
     }
-    platform::EmitTrace(message);
+    Emit(message);
 }
 
 void SetTraceObserver(TraceObserver observer) {

@@ -14,6 +14,10 @@ void DebugTrace(const char* format, ...)
 
 constexpr size_t kTraceMessageMax = 4095;
 
+// The same for a message formatted by the caller, for the lines of an upload's every chunk:
+// printf's machinery is much of the tool's time between chunks.
+void DebugTraceText(const char* message);
+
 // Tests observe the trace in process: while an observer is set, messages go to it instead of
 // the platform's channel.
 using TraceObserver = std::function<void(const std::string& message)>;

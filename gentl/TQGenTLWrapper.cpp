@@ -1,5 +1,6 @@
 #include "gentl/TQGenTLWrapper.h"
 
+#include <charconv>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -120,6 +121,22 @@ ProducerLoadError MissingEntryPoints(const std::string& file,
 }
 
 const char kInProcess[] = "(in-process producer)";
+
+// "<name> hPort:0x<16 digits> Address:0x<hex>", the line of every register write and so of every
+// chunk of an upload: built without printf, which is much of the tool's time between chunks.
+void TraceWrite(const char* name, PORT_HANDLE hPort, uint64_t address) {
+    const HandleHex handle(hPort);
+    char line[128];
+    char* at = line;
+    for (const char* part : {name, " hPort:0x", handle.c_str(), " Address:0x"}) {
+        const size_t length = std::strlen(part);
+        std::memcpy(at, part, length);
+        at += length;
+    }
+    at = std::to_chars(at, line + sizeof line - 1, address, 16).ptr;
+    *at = '\0';
+    DebugTraceText(line);
+}
 } // namespace
 
 TQGenTLWrapper::TQGenTLWrapper(const std::string& path) {
@@ -196,7 +213,7 @@ GC_ERROR TQGenTLWrapper::GCWritePort(PORT_HANDLE hPort, uint64_t iAddress, const
     GC_ERROR status = Entry<PGCWritePort>(slots, kGCWritePort)(hPort, iAddress, pBuffer, piSize);
     auto address = static_cast<unsigned long long>(iAddress);
     if (status == GC_ERR_SUCCESS) {
-        DebugTrace("%s hPort:0x%s Address:0x%llx", name, HandleHex(hPort).c_str(), address);
+        TraceWrite(name, hPort, iAddress);
     } else {
         DebugTrace("%s Failed! hPort:0x%s Address:0x%llx", name, HandleHex(hPort).c_str(), address);
     }

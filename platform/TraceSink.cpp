@@ -1,8 +1,12 @@
 #include "platform/TraceSink.h"
 
+#include <cstdlib>
+#include <memory>
+
 #include "platform/Environment.h"
 #include "platform/TraceLine.h"
 #include "platform/TraceSinkSystem.h"
+#include "platform/TraceWriter.h"
 
 namespace platform {
 namespace {
@@ -10,12 +14,20 @@ enum class Target { Unresolved, File, StandardError, SystemLog, Nowhere };
 
 struct SinkState {
     Target target = Target::Unresolved;
-    trace::FileHandle file = nullptr;
+    std::unique_ptr<trace::FileWriter> file;
 };
 
+// Never destroyed: whatever still traces while the process ends finds the sink in place.
 SinkState& State() {
-    static SinkState state;
-    return state;
+    static SinkState* state = new SinkState;
+    return *state;
+}
+
+// However the program ends through exit, the lines handed over are in the file; a line traced
+// later is written at once.
+void WriteRestAtExit() {
+    if (State().file)
+        State().file->Stop();
 }
 
 bool Choose(SinkState& state, const std::string& destination, std::string& error) {
@@ -27,9 +39,15 @@ bool Choose(SinkState& state, const std::string& destination, std::string& error
         trace::OpenSystemLog();
         state.target = Target::SystemLog;
     } else {
-        state.file = trace::OpenFile(destination, error);
-        state.target = state.file ? Target::File : Target::Nowhere;
-        return state.file != nullptr;
+        const trace::FileHandle file = trace::OpenFile(destination, error);
+        if (file == nullptr) {
+            state.target = Target::Nowhere;
+            return false;
+        }
+        static const bool registered = std::atexit(WriteRestAtExit) == 0;
+        (void)registered;
+        state.file = std::make_unique<trace::FileWriter>(file);
+        state.target = Target::File;
     }
     return true;
 }
@@ -52,7 +70,7 @@ void EmitTrace(const char* message) {
     switch (state.target) {
     case Target::File: {
         TraceLine line(message);
-        trace::WriteFile(state.file, line.data, line.size);
+        state.file->Append(std::string_view(line.data, line.size));
         break;
     }
     case Target::StandardError: {
@@ -70,10 +88,9 @@ void EmitTrace(const char* message) {
 
 void ResetTraceSink() {
     SinkState& state = State();
-    if (state.file)
-        trace::CloseFile(state.file);
+    state.file.reset();
     if (state.target == Target::SystemLog)
         trace::CloseSystemLog();
-    state = SinkState();
+    state.target = Target::Unresolved;
 }
 } // namespace platform

@@ -6,7 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "gentl/DebugTrace.h"
 #include "platform/DirectoryReader.h"
@@ -14,6 +17,7 @@
 #include "platform/Sha256.h"
 #include "platform/SystemInfo.h"
 #include "platform/TraceSink.h"
+#include "platform/TraceWriter.h"
 
 namespace fs = std::filesystem;
 
@@ -62,6 +66,51 @@ TEST(TraceSink, FileOverrideWritesOneLinePerMessageCutAt4095) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
               "first line\nends with its own line end\n" + std::string(4095, 'x') +
                   "\n100%s literal\n");
+}
+
+std::string Contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The file is written behind the tracing threads: every line arrives whole, in each thread's
+// order, without waiting for the end; a backlog past the limit is written by the tracer at once.
+TEST(TraceSink, LinesFromManyThreadsArriveWholeInOrderAndSoon) {
+    const fs::path file = fs::current_path() / "platform-trace-threads.log";
+    fs::remove(file);
+    std::string error;
+    ASSERT_TRUE(platform::SetTraceDestination(file.string(), error));
+    DebugTrace("first");
+    const auto start = std::chrono::steady_clock::now();
+    while (Contents(file) != "first\n" && std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(Contents(file), "first\n") << "not written within 5 s";
+    constexpr int kThreads = 4, kLines = 3000;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t] {
+            for (int i = 0; i < kLines; ++i)
+                DebugTrace("%d %d %s", t, i, std::string(static_cast<size_t>(i % 700), 'x').c_str());
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    ASSERT_TRUE(platform::SetTraceDestination("", error));
+    std::istringstream lines(Contents(file));
+    std::string line;
+    std::getline(lines, line);
+    int next[kThreads] = {};
+    while (std::getline(lines, line)) {
+        int t = -1, i = -1;
+        std::istringstream(line) >> t >> i;
+        ASSERT_TRUE(t >= 0 && t < kThreads && i == next[t]++) << line;
+        ASSERT_EQ(line.size(), std::to_string(t).size() + std::to_string(i).size() + 2 + i % 700);
+    }
+    EXPECT_EQ(std::vector<int>(next, next + kThreads), std::vector<int>(kThreads, kLines));
+
+    const uintmax_t before = fs::file_size(file);
+    platform::trace::FileWriter writer(platform::trace::OpenFile(file.string(), error));
+    writer.Append(std::string(platform::trace::FileWriter::kMaxPending, 'y'));
+    EXPECT_EQ(fs::file_size(file), before + platform::trace::FileWriter::kMaxPending);
 }
 
 TEST(Sha256, FipsVectorsWholeAndInPieces) {
