@@ -76,10 +76,13 @@ void ConsoleUploadReport::Progress(uint32_t sent, uint32_t total) {
         progressLineOpen = true;
         // Built without printf: this runs before every chunk, and printf's machinery is much of
         // the tool's time between chunks.
-        char line[32] = "\rremaining ";
-        char* end = std::to_chars(line + 11, line + 22, total - sent).ptr;
-        std::memcpy(end, "    ", 4);
-        ConsoleProgress(std::string_view(line, static_cast<size_t>(end + 4 - line)));
+        constexpr std::string_view lead = "\rremaining ", tail = "    ";
+        char line[32];
+        std::memcpy(line, lead.data(), lead.size());
+        char* end =
+            std::to_chars(line + lead.size(), line + sizeof line - tail.size(), total - sent).ptr;
+        std::memcpy(end, tail.data(), tail.size());
+        ConsoleProgress(std::string_view(line, static_cast<size_t>(end + tail.size() - line)));
     }
 }
 

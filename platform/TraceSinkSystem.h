@@ -3,7 +3,7 @@
 #include <string>
 
 // What each system gives the trace sink: a file opened for appending, standard error, and the
-// system's own log. Only TraceSink.cpp uses these.
+// system's own log. Only the trace sink (TraceSink.cpp and its TraceWriter.cpp) uses these.
 namespace platform::trace {
 using FileHandle = void*;
 // Null on failure, with the system's reason.

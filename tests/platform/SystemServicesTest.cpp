@@ -46,6 +46,11 @@ TEST(DirectoryReader, RefusesWhatIsNoDirectoryWithTheRightErrnoListsAllOfTheRest
                 DirectoryReader::closedir(stream) == 0);
 }
 
+std::string Contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // A destination chosen by the command line wins over the variable; "" keeps no trace.
 TEST(TraceSink, FileOverrideWritesOneLinePerMessageCutAt4095) {
     const fs::path file = fs::current_path() / "platform-trace.log";
@@ -62,15 +67,8 @@ TEST(TraceSink, FileOverrideWritesOneLinePerMessageCutAt4095) {
     EXPECT_FALSE(platform::SetTraceDestination((file / "no-folder.log").string(), error));
     EXPECT_FALSE(error.empty());
     platform::UnsetEnvironment("CXP_FWUPDATE_TRACE");
-    std::ifstream in(file, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
-              "first line\nends with its own line end\n" + std::string(4095, 'x') +
-                  "\n100%s literal\n");
-}
-
-std::string Contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(Contents(file), "first line\nends with its own line end\n" + std::string(4095, 'x') +
+                                  "\n100%s literal\n");
 }
 
 // The file is written behind the tracing threads: every line arrives whole, in each thread's
@@ -82,7 +80,8 @@ TEST(TraceSink, LinesFromManyThreadsArriveWholeInOrderAndSoon) {
     ASSERT_TRUE(platform::SetTraceDestination(file.string(), error));
     DebugTrace("first");
     const auto start = std::chrono::steady_clock::now();
-    while (Contents(file) != "first\n" && std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
+    while (Contents(file) != "first\n" &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(Contents(file), "first\n") << "not written within 5 s";
     constexpr int kThreads = 4, kLines = 3000;
@@ -90,7 +89,8 @@ TEST(TraceSink, LinesFromManyThreadsArriveWholeInOrderAndSoon) {
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([t] {
             for (int i = 0; i < kLines; ++i)
-                DebugTrace("%d %d %s", t, i, std::string(static_cast<size_t>(i % 700), 'x').c_str());
+                DebugTrace("%d %d %s", t, i,
+                           std::string(static_cast<size_t>(i % 700), 'x').c_str());
         });
     for (std::thread& thread : threads)
         thread.join();
